@@ -1,0 +1,38 @@
+// Registry helpers. Every helper normalises the key path first, opens and
+// closes its own key handle (safe from any thread) and never fails loudly:
+// reads return the default, failed writes leave the registry as it was.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/reg_path.h"
+
+namespace sentrova {
+
+// The text of a value up to its first NUL, whatever its type; `def` when the
+// key or value is missing or cannot be read.
+std::string ReadRegString(HKEY root, std::string_view keyPath, std::string_view valueName,
+                          std::string_view def);
+
+// Writes a REG_SZ value. An empty value name writes the key's unnamed default
+// value. With createKey false a missing key is left missing and nothing is written.
+void WriteRegString(HKEY root, std::string_view keyPath, std::string_view valueName,
+                    bool createKey, std::string_view text);
+
+// A REG_DWORD (or big-endian DWORD, bytes as stored) value, or a text value
+// holding a decimal number; `def` otherwise.
+int32_t ReadRegInteger(HKEY root, std::string_view keyPath, std::string_view valueName,
+                       int32_t def);
+
+// Writes an 8-byte REG_BINARY value holding the little-endian IEEE double.
+void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueName,
+                   bool createKey, double value);
+
+// Deletes the key with every subkey below it; a missing key is no error.
+void DeleteRegKey(HKEY root, std::string_view keyPath);
+
+}  // namespace sentrova

@@ -1,0 +1,73 @@
+// Shared pieces of the Windows tests: private registry keys, folders and
+// child processes with time limits.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace sentrova::test {
+
+// Folder of the running test program (where every program of the tree is
+// built), with a trailing backslash.
+std::string BinDir();
+
+// A key below HKEY_CURRENT_USER\Software\SentrovaTests that is unique to this
+// object and deleted with everything below it on destruction.
+class ScratchKey {
+ public:
+  ScratchKey();
+  ~ScratchKey();
+  ScratchKey(const ScratchKey&) = delete;
+  ScratchKey& operator=(const ScratchKey&) = delete;
+  const std::string& path() const { return path_; }  // relative to HKCU
+  std::string Sub(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// A fresh folder below the user's Temp folder, removed with its contents on
+// destruction.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }  // trailing backslash
+  std::string File(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes a file (creating nothing else); false on failure.
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+
+// A started child process.
+struct ChildResult {
+  bool started = false;
+  bool finished = false;  // ended within the time limit
+  DWORD exitCode = 0;
+};
+// Runs a command line and waits at most timeoutMs; a child still running then
+// is terminated and reported as not finished.
+ChildResult RunAndWait(const std::string& commandLine, DWORD timeoutMs);
+
+// Starts a command line without waiting; the handle is the process.
+HANDLE StartProcess(const std::string& commandLine);
+
+// Polls `condition` every 10 ms for at most timeoutMs.
+template <class Condition>
+bool WaitFor(Condition condition, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount() - start >= timeoutMs) return condition();
+    ::Sleep(10);
+  }
+}
+
+}  // namespace sentrova::test
