@@ -1,0 +1,86 @@
+#include "cleanup/pending_text.h"
+
+#include "platform/text.h"
+
+namespace sentrova {
+
+namespace {
+constexpr std::string_view kNtPrefix = "\\??\\";
+}  // namespace
+
+std::vector<std::string> PendingRenamePaths(std::string_view data) {
+  // The strings, each ended by a NUL (the last one may lack it). An empty
+  // string where a source is due ends the list; an empty destination is a
+  // deletion.
+  std::vector<std::string_view> strings;
+  size_t pos = 0;
+  while (pos < data.size()) {
+    size_t end = data.find('\0', pos);
+    if (end == std::string_view::npos) end = data.size();
+    const std::string_view text = data.substr(pos, end - pos);
+    if (text.empty() && strings.size() % 2 == 0) break;
+    strings.push_back(text);
+    pos = end + 1;
+  }
+  // A source without its destination at the very end is no operation.
+  if (strings.size() % 2 != 0) strings.pop_back();
+
+  std::vector<std::string> paths;
+  for (size_t pair = strings.size() / 2; pair-- > 0;) {
+    const std::string_view source = strings[2 * pair];
+    const std::string_view destination = strings[2 * pair + 1];
+    // A deletion or a replacing rename acts on its source; a plain rename
+    // leaves a file at its destination.
+    const bool onSource = destination.empty() || destination.front() == '!';
+    std::string path = LowerAscii(onSource ? source : destination);
+    if (const size_t p = path.find(kNtPrefix); p != std::string::npos) {
+      path.erase(p, kNtPrefix.size());
+    }
+    if (!path.empty()) paths.push_back(std::move(path));
+  }
+  return paths;
+}
+
+std::vector<std::string> WithWininitDeletion(std::vector<std::string> lines,
+                                             std::string_view shortPath) {
+  bool hasSection = false;
+  for (std::string& line : lines) {
+    line = UpperAscii(line);
+    if (line == "[RENAME]") hasSection = true;
+  }
+  if (!hasSection) lines.emplace_back("[RENAME]");
+  lines.push_back("NUL=" + std::string(shortPath));
+  return lines;
+}
+
+std::vector<std::string> WininitPendingPaths(const std::vector<std::string>& lines) {
+  std::vector<std::string> paths;
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    const size_t eq = line->find('=');
+    std::string path = eq == std::string::npos ? *line : line->substr(eq + 1);
+    if (!path.empty()) paths.push_back(std::move(path));
+  }
+  return paths;
+}
+
+std::string JoinIniLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool IgnoreListContains(const std::vector<std::string>& ignoreList, std::string_view path) {
+  for (const std::string& entry : ignoreList) {
+    if (SameTextAscii(entry, path)) return true;
+  }
+  return false;
+}
+
+std::string AfterRestartCommandText(std::string_view programShortPath) {
+  return std::string(programShortPath) + " /cleanup";
+}
+
+}  // namespace sentrova

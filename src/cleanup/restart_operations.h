@@ -1,0 +1,73 @@
+// File operations of the clean-up that hand locked files over to the
+// system's restart processing, and the command that finishes a clean-up
+// after the restart.
+//
+// Two roads exist: the NT family schedules through the system's pending
+// rename operations (MoveFileExA with "delay until reboot"); other Windows
+// through the "[RENAME]" section of wininit.ini in the Windows directory.
+// Every operation has a form that takes the road explicitly; the plain form
+// takes the running system's.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace sentrova {
+
+struct RestartRoad {
+  bool ntFamily = true;
+  std::string windowsDirectory;  // with a trailing backslash; for wininit.ini
+};
+
+// The running system's road: IsNtPlatform and WindowsDirectory.
+RestartRoad SystemRestartRoad();
+
+// Deletes a file now when tryFirst is set, and schedules the deletion for the
+// next restart when the file is still there. True only when the file was
+// deleted now. Failures to schedule are swallowed.
+bool DeleteFileOrDefer(const std::string& path, bool tryFirst, const RestartRoad& road);
+bool DeleteFileOrDefer(const std::string& path, bool tryFirst);
+
+// The any-file attribute filter.
+constexpr DWORD kAnyFileAttributes = 63;
+
+// Adds the names (without folder) that match a mask such as "C:\dir\*.*",
+// except "." and "..". Hidden, system and folder entries come only when the
+// attribute filter asks for them. True when the search ran to its normal end.
+bool ListFolderEntries(const std::string& mask, DWORD attributes, std::vector<std::string>& list);
+
+// Deletes everything that matches the mask: files are deleted or, when
+// locked, scheduled for the restart; subfolders are emptied and removed. A
+// file whose short path is on the ignore list (top level only; ASCII case
+// ignored) is left alone without failing the result. A folder entry that is
+// a link (junction or symbolic link) is removed as a link; what it points to
+// is never touched. When everything went, the mask's folder gets normal
+// attributes and, with removeFolder, is removed. True when everything under
+// the mask was removed (and the folder too, when asked).
+bool DeleteFolderContents(const std::string& mask, bool removeFolder,
+                          const std::vector<std::string>* ignoreList, const RestartRoad& road);
+bool DeleteFolderContents(const std::string& mask, bool removeFolder,
+                          const std::vector<std::string>* ignoreList);
+
+// Appends the short paths of the files already scheduled for the restart.
+void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road);
+void ReadPendingOperations(std::vector<std::string>& list);
+
+// The short (8.3) form of a path, empty when it cannot be had.
+std::string ShortPathOf(const std::string& path);
+
+// The RunOnce command that finishes the clean-up after the restart, and its
+// place (HKLM).
+constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
+constexpr const char* kRunOnceValue = "VRX";
+std::string AfterRestartCommand();
+// Writes that command, creating the key if needed.
+void WriteAfterRestartCommand();
+
+// Where the NT family keeps the pending operations (HKLM).
+constexpr const char* kSessionManagerKey = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr const char* kPendingRenameValue = "PendingFileRenameOperations";
+
+}  // namespace sentrova
