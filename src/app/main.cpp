@@ -1,11 +1,8 @@
 // Entry point of sentrova.exe.
 #include <windows.h>
 
-#include "platform/system_facts.h"
+#include "app/startup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // The start-up sequence is built up on these facts; touching them here
-  // makes sure they are computed before anything else runs.
-  (void)sentrova::ProgramFileName();
-  return 0;
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+  return sentrova::RunProgram(commandLine != nullptr ? commandLine : "");
 }

@@ -1,0 +1,10 @@
+#include "app/process_state.h"
+
+namespace sentrova {
+
+ProcessState& State() {
+  static ProcessState state;
+  return state;
+}
+
+}  // namespace sentrova

@@ -1,0 +1,215 @@
+#include "app/startup.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "app/command_line.h"
+#include "app/process_state.h"
+#include "app/run_loop.h"
+#include "host/com_server.h"
+#include "host/host_contract.h"
+#include "host/plugin_object.h"
+#include "host/resource_text.h"
+#include "host/toolbar_texts.h"
+#include "platform/com.h"
+#include "platform/guard.h"
+#include "platform/handle.h"
+#include "platform/registry.h"
+#include "platform/system_facts.h"
+#include "platform/visual_styles.h"
+
+namespace sentrova {
+
+namespace {
+
+// The main thread lives in the multithreaded apartment: the plug-in class is
+// free threaded and the host's calls arrive on COM's own threads.
+constexpr DWORD kComFlags = COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY;
+
+// The last-release handler: the server must not shut down when the host lets
+// go of its last plug-in object; the process serves the host's next object
+// and ends only through the run loop's stop conditions.
+bool MayShutDownOnLastRelease() { return false; }
+
+// The clean-up that finishes after a restart (empty the typed-address list,
+// clear the URL history) belongs to the clean-up engine; until that exists
+// the keyword starts and ends COM and does nothing else.
+void CleanUpAfterRestart() {}
+
+// The hidden main window (tray icon, menu) comes with the user interface;
+// until then the process runs without one.
+TMainForm* CreateMainWindow() { return nullptr; }
+void DestroyMainWindow(TMainForm*) {}
+void DestroyCookiesForm(TCookiesForm*) {}
+
+void ModuleInitialise() {
+  (void)ProgramFileName();  // process facts, before any other thread runs
+  ComServer();
+  ::CoInitializeEx(nullptr, kComFlags);
+  VrxObjFactory();
+}
+
+void ModuleFinalise() { ::CoUninitialize(); }
+
+[[noreturn]] void EndProcess() {
+  // Shutdown steps 5 and 6.
+  Guarded([] { ::CoUninitialize(); });
+  Guarded([] { ReplaceComServer(); });
+  ::ExitProcess(0);
+}
+
+void LoadDefaults() {
+  ProcessState& st = State();
+  // Visual styles for the dialogs, on the systems whose controls need the
+  // manifest activated.
+  if (IsXpClassSystem()) ActivateProcessVisualStyles();
+  st.Running = false;
+  DrainQueue();
+  st.LabelsList.clear();
+  std::string defaults;
+  st.DefaultsText.Set(defaults);
+  if (auto defset = LoadRcData("DEFSET")) {
+    AppendDefaultsPart(defaults, ResourceLines(*defset));
+    st.DefaultsText.Set(defaults);
+  }
+  DrainQueue();
+  ConfigAddresses addresses = DefaultConfigAddresses();
+  st.HelpUrl.Set(addresses.helpUrl);
+  st.AboutUrl.Set(addresses.aboutUrl);
+  st.SettingsHelpUrl.Set(addresses.settingsHelpUrl);
+  if (auto config = LoadRcData("CONFIG")) {
+    const std::vector<std::string> lines = ResourceLines(*config);
+    AppendDefaultsPart(defaults, lines);
+    st.DefaultsText.Set(defaults);
+    ApplyConfigLines(lines, addresses);
+    st.HelpUrl.Set(addresses.helpUrl);
+    st.AboutUrl.Set(addresses.aboutUrl);
+    st.SettingsHelpUrl.Set(addresses.settingsHelpUrl);
+    st.TrayDefault = addresses.trayDefault;
+  }
+  DrainQueue();
+  // LABELS is required: without it the rest of this block is skipped.
+  auto labels = LoadRcData("LABELS");
+  if (!labels) throw std::runtime_error("LABELS resource missing");
+  st.LabelsList = ResourceLines(*labels);
+  DrainQueue();
+}
+
+void NormalRun() {
+  ProcessState& st = State();
+  // 1.
+  Guarded([] { ::CoInitializeEx(nullptr, kComFlags); });
+  // 2. A disabled plug-in never offers its class, so the host's attempt to
+  // create a plug-in object fails.
+  if (GuardedOr(false, [] { return PluginDisabled(); })) {
+    ::CoUninitialize();
+    return;
+  }
+  // 3. Registration is rewritten at every start; a user without write access
+  // to the machine's classes still gets a serving process.
+  Guarded([] {
+    Guarded([] { ComServer().UpdateRegistry(true); });
+    ComServer().RegisterClassObjects();
+    DrainQueue();
+  });
+  // 4.
+  Guarded([] { BuildToolbarTexts(); });
+  // 5.
+  Guarded([] { LoadDefaults(); });
+  Guarded([&] {
+    st.MainWindow = CreateMainWindow();
+    SetLastReleaseHandler(&MayShutDownOnLastRelease);
+    st.Running = true;
+    DrainQueue();
+  });
+  // 6.
+  if (st.Running) Guarded([] { RunLoop(); });
+  // 7. Shutdown.
+  Guarded([] {
+    SetLastReleaseHandler(nullptr);
+    ::CoReleaseServerProcess();
+    ReplaceComServer();
+  });
+  Guarded([] { ReleaseToolbarImages(); });
+  Guarded([&] {
+    Guarded([] { StopScanner(); });
+    Guarded([&] { DestroyCookiesForm(st.CookiesForm.exchange(nullptr)); });
+    Guarded([&] { DestroyMainWindow(st.MainWindow.exchange(nullptr)); });
+    Guarded([&] { st.LabelsList.clear(); });
+    if (IsXpClassSystem()) Guarded([] { DeactivateProcessVisualStyles(); });
+  });
+  ::Sleep(1000);
+  EndProcess();
+}
+
+[[noreturn]] void RegistrationRun(bool doRegister) {
+  Guarded([&] {
+    ComApartment com(kComFlags);
+    Guarded([&] { ComServer().UpdateRegistry(doRegister); });
+  });
+  EndProcess();
+}
+
+}  // namespace
+
+bool PluginDisabled() {
+  // Only a text value counts: a number 1 does not disable.
+  HKEY raw = nullptr;
+  const std::string path = NormalizeKeyPath(kHostPluginKey);
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegKey key(raw);
+  DWORD type = 0;
+  char data[8] = {};
+  DWORD size = sizeof data;
+  if (::RegQueryValueExA(key.get(), "DISABLED", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                         &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+  const std::string text(data, strnlen(data, size));
+  return text == "1";
+}
+
+std::optional<std::string> LoadRcData(const char* name) {
+  HMODULE self = ::GetModuleHandleA(nullptr);
+  HRSRC info = ::FindResourceA(self, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (info == nullptr) return std::nullopt;
+  HGLOBAL handle = ::LoadResource(self, info);
+  const DWORD size = ::SizeofResource(self, info);
+  const void* bytes = handle != nullptr ? ::LockResource(handle) : nullptr;
+  if (bytes == nullptr) return std::nullopt;
+  return std::string(static_cast<const char*>(bytes), size);
+}
+
+int RunProgram(const std::string& commandLineArguments) {
+  ModuleInitialise();
+  const StartCommand command =
+      GuardedOr(StartCommand::kNormalRun, [&] { return ParseStartCommand(commandLineArguments); });
+  switch (command) {
+    case StartCommand::kCleanUp:
+      Guarded([] {
+        ComApartment com(COINIT_MULTITHREADED);
+        CleanUpAfterRestart();
+      });
+      break;
+    case StartCommand::kManualUpdate:
+      break;
+    case StartCommand::kRegServer:
+      RegistrationRun(true);
+    case StartCommand::kUnregServer:
+      RegistrationRun(false);
+    case StartCommand::kNormalRun:
+      NormalRun();
+      break;
+  }
+  ModuleFinalise();
+  return 0;
+}
+
+}  // namespace sentrova
