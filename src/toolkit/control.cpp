@@ -570,20 +570,19 @@ bool TControl::Visible() const {
 }
 
 void TControl::Show() {
-  visible_ = true;
+  // Made hidden first: a window made visible is also activated.
   if (!Handle()) return;
+  visible_ = true;
   CreateChildWindows();
   ::ShowWindow(handle_, SW_SHOW);
   if (IsTopLevelKind(kind_)) ::SetForegroundWindow(handle_);
 }
 
 void TControl::ShowNoActivate() {
-  visible_ = true;
   if (!Handle()) return;
+  visible_ = true;
   CreateChildWindows();
-  ::SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
-                 SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
-                     SWP_NOOWNERZORDER);
+  ::ShowWindow(handle_, SW_SHOWNA);
 }
 
 void TControl::Hide() {
