@@ -334,6 +334,14 @@ void TControl::AddHook(const void* key, MessageHook hook) {
   hooks_.push_back(std::make_shared<HookSlot>(HookSlot{key, std::move(hook)}));
 }
 
+const void* TControl::AddHook(MessageHook hook) {
+  if (!hook) return nullptr;
+  auto slot = std::make_shared<HookSlot>(HookSlot{nullptr, std::move(hook)});
+  slot->key = slot.get();
+  hooks_.push_back(slot);
+  return slot->key;
+}
+
 void TControl::RemoveHook(const void* key) {
   for (auto it = hooks_.begin(); it != hooks_.end(); ++it) {
     if ((*it)->key == key) {
@@ -550,10 +558,8 @@ void TControl::SetAutoSize(bool autoSize) {
 }
 
 void TControl::FitToCaption() {
-  TCanvas canvas = TCanvas::ForWindow(handle_);
-  canvas.UseFont(PlatformFont());
   const std::string text = Caption();
-  const Extent size = AutoSizeExtent(kind_, canvas.TextWidth(text), canvas.TextHeight(text));
+  const Extent size = AutoSizeExtent(kind_, TextWidth(text), TextHeight(text));
   SetSize(size.width, size.height);
 }
 
@@ -670,6 +676,18 @@ void TControl::SetFont(const FontSpec& font) {
 HFONT TControl::PlatformFont() {
   if (!fontHandle_) fontHandle_ = CreateFontFor(font_);
   return fontHandle_.get();
+}
+
+int TControl::TextWidth(const std::string& text) {
+  TCanvas canvas = TCanvas::ForWindow(handle_);
+  canvas.UseFont(PlatformFont());
+  return canvas.TextWidth(text);
+}
+
+int TControl::TextHeight(const std::string& text) {
+  TCanvas canvas = TCanvas::ForWindow(handle_);
+  canvas.UseFont(PlatformFont());
+  return canvas.TextHeight(text);
 }
 
 void TControl::SetColor(COLORREF color) {

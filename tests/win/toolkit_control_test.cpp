@@ -107,7 +107,12 @@ TEST(Control, NewChildrenStartAtTheMarginWithTheirKindsSize) {
     EXPECT_EQ(child.Width(), e.width);
     EXPECT_EQ(child.Height(), e.height);
   }
+  TControl& panel = form.Add(ControlKind::Panel);
+  panel.SetPanelEdge(PanelEdge::Sunken);
+  EXPECT_NE(::GetWindowLongPtrA(panel.Handle(), GWL_STYLE) & SS_SUNKEN, 0);
   TControl& memo = form.Add(ControlKind::Editbox);
+  EXPECT_EQ(reinterpret_cast<HCURSOR>(::GetClassLongPtrA(memo.Handle(), GCLP_HCURSOR)),
+            ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_IBEAM)));
   memo.SetMultiLine(true);
   EXPECT_EQ(memo.Width(), 200);
   EXPECT_EQ(memo.Height(), 200);
@@ -156,6 +161,44 @@ TEST(Control, HooksAreOfferedMostRecentFirstAndAFailingOneIsPassedOver) {
   form.RemoveHook(&keys[1]);
   EXPECT_EQ(form.Send(probe), 0) << "unhandled messages get the platform's handling";
   EXPECT_EQ(order, (std::vector<std::string>{"latest", "failing", "first"}));
+
+  // Hooks without a key get one each.
+  order.clear();
+  const void* a = form.AddHook([&](TMessage& m) {
+    if (m.message == probe) order.push_back("a");
+    return false;
+  });
+  const void* b = form.AddHook([&](TMessage& m) {
+    if (m.message == probe) order.push_back("b");
+    return false;
+  });
+  EXPECT_NE(a, b);
+  form.RemoveHook(b);
+  form.Send(probe);
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "latest", "failing", "first"}));
+}
+
+TEST(Control, AHookMayRemoveItselfAndOthersWhileTheMessageIsOffered) {
+  TControl form(ControlKind::Form, nullptr, "removal");
+  const UINT probe = WM_APP + 6;
+  int older = 0;
+  int self = 0;
+  const void* olderKey = form.AddHook([&](TMessage& m) {
+    older += m.message == probe;
+    return false;
+  });
+  const void* selfKey = nullptr;
+  selfKey = form.AddHook([&](TMessage& m) {
+    if (m.message != probe) return false;
+    ++self;
+    form.RemoveHook(olderKey);
+    form.RemoveHook(selfKey);
+    return false;
+  });
+  form.Send(probe);
+  form.Send(probe);
+  EXPECT_EQ(self, 1);
+  EXPECT_EQ(older, 0) << "a hook removed during the offering is not called";
 }
 
 TEST(Control, AHookMayRewriteAMessageBeforeTheDefaultHandling) {
@@ -218,13 +261,20 @@ TEST(Control, AutoSizeFollowsTheCaption) {
   TControl form(ControlKind::Form, nullptr, "auto");
   TControl& label = form.Add(ControlKind::Label, "Short");
   label.SetAutoSize(true);
+  EXPECT_FALSE(label.HasHandle()) << "measuring needs no window";
   TCanvas canvas = TCanvas::ForWindow(label.Handle());
   canvas.UseFont(label.PlatformFont());
   EXPECT_EQ(label.Width(), canvas.TextWidth("Short"));
+  EXPECT_EQ(label.TextWidth("Short"), canvas.TextWidth("Short"));
   const int shortWidth = label.Width();
   label.SetCaption("A much longer caption than before");
   EXPECT_EQ(label.Width(), canvas.TextWidth("A much longer caption than before"));
   EXPECT_GT(label.Width(), shortWidth);
+
+  // A bigger font measures wider.
+  TControl& heading = form.Add(ControlKind::Label, "Short");
+  heading.SetFont(FontSpec{"MS Sans Serif", 10, true});
+  EXPECT_GT(heading.TextWidth("Short"), shortWidth);
 }
 
 TEST(Control, StylesTopmostAndIconApplyToTheExistingWindow) {
@@ -430,6 +480,28 @@ TEST(MessageProcessing, AcceleratorsOfTheControlAndItsFormComeBeforeDispatch) {
   EXPECT_TRUE(ProcessMessage());
   EXPECT_EQ(keysDispatched, 1);
   EXPECT_EQ(commands.size(), 2u);
+}
+
+TEST(MessageProcessing, ModalLoopRunsUntilItsFlagIsSet) {
+  TControl form(ControlKind::Form, nullptr, "Modal loop test");
+  TControl& ok = form.Add(ControlKind::Button, "OK");
+  int result = 0;
+  ok.onClick = [&](TControl&) { result = 1; };
+  form.Show();
+  std::atomic<bool> gaveUp{false};
+  std::thread driver([&] {
+    HWND window = nullptr;
+    if (!test::WaitFor([&] { return (window = ::FindWindowA(nullptr, "Modal loop test")) != nullptr; },
+                       10000)) {
+      gaveUp = true;
+      return;
+    }
+    ::PostMessageA(::GetWindow(window, GW_CHILD), BM_CLICK, 0, 0);
+  });
+  RunModalLoop([&] { return result != 0 || gaveUp; });
+  driver.join();
+  EXPECT_FALSE(gaveUp);
+  EXPECT_EQ(result, 1);
 }
 
 // Picks the first item of the popup menu that appears, from another thread.
