@@ -306,9 +306,11 @@ LRESULT TControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND window = handle_;
   const WNDPROC base = baseProc_;
   TMessage m{window, message, wParam, lParam, 0};
-  if (OfferToHooks(m) || !*alive) return m.result;
-  if (HandleOwn(m) || !*alive) return m.result;
-  return ::CallWindowProcA(base, window, m.message, m.wParam, m.lParam);
+  if (!OfferToHooks(m) && *alive && !HandleOwn(m) && *alive)
+    m.result = ::CallWindowProcA(base, window, m.message, m.wParam, m.lParam);
+  // The window's last message: whoever handled it, the link goes.
+  if (message == WM_NCDESTROY && *alive) Unbind();
+  return m.result;
 }
 
 bool TControl::OfferToHooks(TMessage& message) {
@@ -443,10 +445,6 @@ bool TControl::HandleOwn(TMessage& m) {
       }
       return false;
     }
-    case WM_NCDESTROY:
-      m.result = ::CallWindowProcA(baseProc_, handle_, m.message, m.wParam, m.lParam);
-      Unbind();
-      return true;
     default:
       return false;
   }

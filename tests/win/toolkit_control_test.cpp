@@ -89,6 +89,27 @@ TEST(Control, ChildrenGetTheirWindowsWithTheFormAndLoseThemWithIt) {
   EXPECT_EQ(outside.Parent(), nullptr);
 }
 
+TEST(Control, AWindowDestroyedByThePlatformIsLetGoAndMadeAgainOnDemand) {
+  TControl form(ControlKind::Form, nullptr, "again");
+  TControl& ok = form.Add(ControlKind::Button, "OK");
+  // Even a hook that claims the window's last message does not keep the link.
+  form.AddHook([](TMessage& m) { return m.message == WM_NCDESTROY; });
+  const HWND first = form.Handle();
+  const HWND firstButton = ok.Handle();
+  ASSERT_TRUE(::DestroyWindow(first));
+  EXPECT_FALSE(form.HasHandle());
+  EXPECT_FALSE(ok.HasHandle());
+  EXPECT_EQ(TControl::FromHandle(first), nullptr);
+
+  ok.SetCaption("Again");
+  const HWND second = form.Handle();
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(ok.HasHandle());
+  EXPECT_NE(ok.Handle(), firstButton);
+  EXPECT_EQ(TextOf(ok.Handle()), "Again");
+  EXPECT_EQ(TextOf(second), "again");
+}
+
 TEST(Control, NewChildrenStartAtTheMarginWithTheirKindsSize) {
   TControl form(ControlKind::Form, nullptr, "form");
   form.SetMargin(12);
