@@ -163,7 +163,6 @@ TControl::TControl(ControlKind kind, TControl* parent, std::string caption)
 }
 
 TControl::~TControl() {
-  for (auto& slot : hooks_) slot->removed = true;
   owned_.clear();
   for (TControl* child : children_) child->parent_ = nullptr;
   children_.clear();
@@ -176,14 +175,17 @@ TControl::~TControl() {
   TControl* self = this;
   gApplication.compare_exchange_strong(self, nullptr);
   if (handle_) {
+    // The hooks still see the window go (tray icons leave the notification
+    // area on its WM_NCDESTROY), which also unbinds it.
     const HWND window = handle_;
-    ::DestroyWindow(window);  // its WM_NCDESTROY unbinds the window
+    ::DestroyWindow(window);
     if (handle_) {
       // Not destroyed (another thread's window): at least cut the link.
       ::RemovePropA(window, kSelfProperty);
       handle_ = nullptr;
     }
   }
+  for (auto& slot : hooks_) slot->removed = true;
   *alive_ = false;
 }
 
