@@ -325,6 +325,34 @@ TEST(Control, StylesTopmostAndIconApplyToTheExistingWindow) {
   EXPECT_NE(form.Send(WM_GETICON, ICON_SMALL), 0);
 }
 
+TEST(Control, CursorAndColoursAnswerTheirMessages) {
+  TControl form(ControlKind::Form, nullptr, "colours");
+  const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+  form.SetCursor(wait);
+  EXPECT_EQ(form.Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(form.Handle()),
+                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+            TRUE);
+  EXPECT_EQ(::GetCursor(), wait);
+
+  TControl& plain = form.Add(ControlKind::Label, "plain");
+  TControl& coloured = form.Add(ControlKind::Label, "coloured");
+  coloured.SetTextColor(RGB(200, 0, 0));
+  coloured.SetColor(RGB(255, 255, 255));
+  HDC dc = ::GetDC(form.Handle());
+  const LRESULT brush =
+      form.Send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(coloured.Handle()));
+  EXPECT_NE(brush, 0);
+  EXPECT_EQ(::GetTextColor(dc), RGB(200, 0, 0));
+  EXPECT_EQ(::GetBkColor(dc), RGB(255, 255, 255));
+  LOGBRUSH info{};
+  ASSERT_NE(::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof info, &info), 0);
+  EXPECT_EQ(info.lbColor, RGB(255, 255, 255));
+  ::SetTextColor(dc, RGB(1, 2, 3));
+  form.Send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(plain.Handle()));
+  EXPECT_NE(::GetTextColor(dc), RGB(200, 0, 0)) << "a control without colours keeps the platform's";
+  ::ReleaseDC(form.Handle(), dc);
+}
+
 TEST(Control, ShowHideAndShowWithoutActivating) {
   TControl first(ControlKind::Form, nullptr, "first");
   TControl second(ControlKind::Form, nullptr, "second");
