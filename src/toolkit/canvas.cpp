@@ -4,15 +4,15 @@
 
 namespace sentrova {
 
-FontHandle CreateFontFor(const FontSpec& spec) {
+FontHandle CreateFontFor(const FontSpec& fontSpec) {
   HDC screen = ::GetDC(nullptr);
   const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
   if (screen) ::ReleaseDC(nullptr, screen);
-  return FontHandle(::CreateFontA(-::MulDiv(spec.size, dpi, 72), 0, 0, 0,
-                                  spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+  return FontHandle(::CreateFontA(-::MulDiv(fontSpec.size, dpi, 72), 0, 0, 0,
+                                  fontSpec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                  spec.name.c_str()));
+                                  fontSpec.name.c_str()));
 }
 
 TCanvas::TCanvas(HDC dc) : dc_(dc) {
@@ -41,8 +41,8 @@ TCanvas::~TCanvas() {
   if (ownsDc_) ::ReleaseDC(releaseTo_, dc_);
 }
 
-void TCanvas::SetFont(const FontSpec& spec) {
-  FontHandle font = CreateFontFor(spec);
+void TCanvas::SetFont(const FontSpec& fontSpec) {
+  FontHandle font = CreateFontFor(fontSpec);
   if (!font || !dc_) return;
   ::SelectObject(dc_, font.get());
   font_ = std::move(font);

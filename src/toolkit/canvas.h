@@ -21,8 +21,8 @@ struct FontSpec {
   bool operator==(const FontSpec&) const = default;
 };
 
-// Creates the platform font for a spec at the screen's resolution.
-FontHandle CreateFontFor(const FontSpec& spec);
+// Creates the platform font for a font description at the screen's resolution.
+FontHandle CreateFontFor(const FontSpec& fontSpec);
 
 class TBitmap;
 
@@ -41,7 +41,7 @@ class TCanvas {
 
   // Tools. The canvas owns the font and brush it creates and puts the
   // context's own objects back when it is destroyed.
-  void SetFont(const FontSpec& spec);
+  void SetFont(const FontSpec& fontSpec);
   void UseFont(HFONT font);  // borrowed: stays the caller's
   void SetTextColor(COLORREF color);
   void SetBrushColor(COLORREF color);
