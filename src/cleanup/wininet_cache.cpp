@@ -65,7 +65,8 @@ struct Functions {
   CloseFn close = nullptr;
 
   Functions() {
-    HMODULE module = ::GetModuleHandleA(kLibraryName);
+    // Loaded for the life of the process, like the library check's load.
+    HMODULE module = ::LoadLibraryA(kLibraryName);
     if (!module) return;
     findFirstEx = Resolve<FindFirstExFn>(module, "FindFirstUrlCacheEntryExA");
     findNextEx = Resolve<FindNextExFn>(module, "FindNextUrlCacheEntryExA");
@@ -75,10 +76,10 @@ struct Functions {
     close = Resolve<CloseFn>(module, "FindCloseUrlCache");
   }
   bool ExtendedUsable() const { return findFirstEx && findNextEx; }
-  bool ClassicUsable() const { return findFirst && findNext; }
+  bool ClassicUsable() const { return findFirst && findNext && close; }
 };
 
-// Resolved once the library is known to be there (it is never unloaded).
+// Resolved on first use (the library is never unloaded).
 const Functions& Fns() {
   static const Functions functions;
   return functions;

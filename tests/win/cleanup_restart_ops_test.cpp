@@ -1,0 +1,445 @@
+// ctest: serial
+// Deletion now or at the restart, folder emptying and the reading of what is
+// already scheduled, against the real file system and registry of the test
+// prefix. Serial: the tests add to the machine's pending rename operations
+// (and put the value back as it was).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cleanup/pending_text.h"
+#include "cleanup/restart_operations.h"
+#include "platform/handle.h"
+#include "platform/registry.h"
+#include "platform/system_facts.h"
+#include "platform/text.h"
+#include "support/win_support.h"
+
+namespace sentrova {
+namespace {
+
+using Strings = std::vector<std::string>;
+using test::FileExists;
+using test::ScratchDir;
+using test::WriteFileText;
+
+const RestartRoad kNtRoad{true, ""};
+
+// Keeps the machine's pending rename operations as they were before the test
+// (value bytes and type, or its absence).
+class PendingValueGuard {
+ public:
+  PendingValueGuard() {
+    RegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+      return;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.get(), kValue, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+      return;
+    data_.resize(size);
+    existed_ = ::RegQueryValueExW(key.get(), kValue, nullptr, &type_, data_.data(), &size) ==
+               ERROR_SUCCESS;
+    data_.resize(size);
+  }
+  ~PendingValueGuard() {
+    RegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+      return;
+    if (existed_) {
+      ::RegSetValueExW(key.get(), kValue, 0, type_, data_.data(),
+                       static_cast<DWORD>(data_.size()));
+    } else {
+      ::RegDeleteValueW(key.get(), kValue);
+    }
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"System\\CurrentControlSet\\Control\\Session Manager";
+  static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
+  bool existed_ = false;
+  DWORD type_ = REG_MULTI_SZ;
+  std::vector<BYTE> data_;
+};
+
+// The strings of the pending value as it stands.
+Strings PendingStrings() {
+  RegKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS)
+    return {};
+  DWORD size = 0, type = 0;
+  if (::RegQueryValueExA(key.get(), kPendingRenameValue, nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS)
+    return {};
+  std::string data(size, '\0');
+  ::RegQueryValueExA(key.get(), kPendingRenameValue, nullptr, &type,
+                     reinterpret_cast<BYTE*>(data.data()), &size);
+  data.resize(size);
+  Strings strings;
+  size_t start = 0;
+  while (start < data.size()) {
+    size_t end = data.find('\0', start);
+    if (end == std::string::npos) end = data.size();
+    strings.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  return strings;
+}
+
+// How many times a file is scheduled for deletion: source "\??\path" with an
+// empty destination.
+int TimesScheduled(const std::string& path) {
+  const Strings strings = PendingStrings();
+  int count = 0;
+  for (size_t i = 0; i + 1 < strings.size(); ++i) {
+    if (SameTextAscii(strings[i], "\\??\\" + path) && strings[i + 1].empty()) {
+      ++count;
+      ++i;
+    }
+  }
+  return count;
+}
+
+// A file held open without delete sharing, as a running program holds it.
+FileHandle HoldOpen(const std::string& path) {
+  return FileHandle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+bool MakeFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool Contains(const Strings& list, const std::string& text) {
+  return std::any_of(list.begin(), list.end(),
+                     [&](const std::string& s) { return SameTextAscii(s, text); });
+}
+
+std::string ReadText(const std::string& path) {
+  FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string text(65536, '\0');
+  DWORD read = 0;
+  ::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+  text.resize(read);
+  return text;
+}
+
+// A symbolic link to a folder, removed again at the end of the test. Wine's
+// CreateSymbolicLinkA does nothing, so under Wine the link is made on the
+// Unix side (a Unix link shows to Win32 as a folder with the reparse-point
+// attribute), and removed there too.
+class FolderLink {
+ public:
+  FolderLink(const std::string& link, const std::string& target) : link_(link) {
+    if (unixName_ && spawn_) {
+      const std::string unixTarget = UnixPath(target);
+      unixLink_ = UnixPath(link);
+      if (unixTarget.empty() || unixLink_.empty()) return;
+      Run({"/bin/ln", "-s", unixTarget, unixLink_});
+    } else {
+      ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+  }
+  ~FolderLink() {
+    if (!unixLink_.empty()) Run({"/bin/rm", "-f", unixLink_});
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+
+  bool IsLink() const {
+    const DWORD attributes = ::GetFileAttributesA(link_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
+ private:
+  using UnixNameFn = char*(CDECL*)(LPCWSTR);
+  using SpawnFn = LONG(CDECL*)(char* const[], int);
+
+  std::string UnixPath(const std::string& path) const {
+    const std::wstring wide(path.begin(), path.end());
+    char* name = unixName_(wide.c_str());
+    if (!name) return {};
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+  }
+  void Run(std::vector<std::string> args) const {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    spawn_(argv.data(), 1);  // waits for the command to end
+  }
+
+  std::string link_, unixLink_;
+  UnixNameFn unixName_ = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  SpawnFn spawn_ = reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+};
+
+TEST(DeleteFileOrDefer, UnlockedFileIsDeletedNowAndNotScheduled) {
+  PendingValueGuard guard;
+  ScratchDir dir;
+  const std::string file = dir.File("free.tmp");
+  ASSERT_TRUE(WriteFileText(file, "x"));
+  const Strings before = PendingStrings();
+  EXPECT_TRUE(DeleteFileOrDefer(file, true, kNtRoad));
+  EXPECT_FALSE(FileExists(file));
+  EXPECT_EQ(PendingStrings(), before);
+}
+
+TEST(DeleteFileOrDefer, LockedFileIsScheduledOnceOnTheNtRoad) {
+  PendingValueGuard guard;
+  ScratchDir dir;
+  const std::string file = dir.File("locked.tmp");
+  ASSERT_TRUE(WriteFileText(file, "x"));
+  {
+    FileHandle held = HoldOpen(file);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(DeleteFileOrDefer(file, true, kNtRoad));
+  }
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_EQ(TimesScheduled(file), 1);
+
+  // What is scheduled reads back, in short form.
+  Strings pending;
+  ReadPendingOperations(pending, kNtRoad);
+  EXPECT_TRUE(Contains(pending, ShortPathOf(file))) << ShortPathOf(file);
+}
+
+TEST(DeleteFileOrDefer, WithoutTryFirstTheFileIsOnlyScheduled) {
+  PendingValueGuard guard;
+  ScratchDir dir;
+  const std::string file = dir.File("later.tmp");
+  ASSERT_TRUE(WriteFileText(file, "x"));
+  EXPECT_FALSE(DeleteFileOrDefer(file, false, kNtRoad));
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_EQ(TimesScheduled(file), 1);
+  // A missing file is not scheduled.
+  const std::string missing = dir.File("missing.tmp");
+  EXPECT_FALSE(DeleteFileOrDefer(missing, false, kNtRoad));
+  EXPECT_EQ(TimesScheduled(missing), 0);
+}
+
+TEST(DeleteFileOrDefer, WininitRoadAppendsTheSectionAndUpperCasesTheFile) {
+  ScratchDir windows;
+  ScratchDir dir;
+  const RestartRoad road{false, windows.path()};
+  const std::string ini = windows.File("wininit.ini");
+  const std::string first = dir.File("first.tmp"), second = dir.File("second.tmp");
+  ASSERT_TRUE(WriteFileText(first, "1"));
+  ASSERT_TRUE(WriteFileText(second, "2"));
+
+  // No wininit.ini yet: it is made with the section and the line.
+  EXPECT_FALSE(DeleteFileOrDefer(first, false, road));
+  EXPECT_EQ(ReadText(ini), "[RENAME]\r\nNUL=" + ShortPathOf(first) + "\r\n");
+
+  // An existing file without the section: upper-cased, section appended.
+  ASSERT_TRUE(WriteFileText(ini, "[boot]\r\nshell=Explorer.exe\r\n"));
+  EXPECT_FALSE(DeleteFileOrDefer(second, false, road));
+  EXPECT_EQ(ReadText(ini), "[BOOT]\r\nSHELL=EXPLORER.EXE\r\n[RENAME]\r\nNUL=" +
+                               ShortPathOf(second) + "\r\n");
+
+  // A second deletion keeps the one section.
+  EXPECT_FALSE(DeleteFileOrDefer(first, false, road));
+  EXPECT_EQ(ReadText(ini), "[BOOT]\r\nSHELL=EXPLORER.EXE\r\n[RENAME]\r\nNUL=" +
+                               UpperAscii(ShortPathOf(second)) + "\r\nNUL=" + ShortPathOf(first) +
+                               "\r\n");
+
+  // Read back from the last line to the first.
+  Strings pending;
+  ReadPendingOperations(pending, road);
+  EXPECT_EQ(pending, (Strings{ShortPathOf(first), UpperAscii(ShortPathOf(second)), "[RENAME]",
+                              "EXPLORER.EXE", "[BOOT]"}));
+
+  // A file that can be deleted now leaves wininit.ini alone.
+  const std::string before = ReadText(ini);
+  EXPECT_TRUE(DeleteFileOrDefer(first, true, road));
+  EXPECT_EQ(ReadText(ini), before);
+}
+
+TEST(DeleteFileOrDefer, WininitThatCannotBeReadIsNotOverwritten) {
+  ScratchDir windows;
+  ScratchDir dir;
+  const RestartRoad road{false, windows.path()};
+  const std::string ini = windows.File("wininit.ini");
+  const std::string file = dir.File("f.tmp");
+  ASSERT_TRUE(WriteFileText(ini, "[boot]\r\nkeep=me\r\n"));
+  ASSERT_TRUE(WriteFileText(file, "1"));
+  {
+    // Held open with no sharing at all: neither readable nor writable.
+    FileHandle held(::CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(DeleteFileOrDefer(file, false, road));
+  }
+  EXPECT_EQ(ReadText(ini), "[boot]\r\nkeep=me\r\n");
+}
+
+TEST(ReadPendingOperations, NtRoadReadsPairsFromTheLastToTheFirst) {
+  PendingValueGuard guard;
+  ScratchDir dir;
+  const std::string a = dir.File("alpha.tmp"), b = dir.File("beta.tmp"), c = dir.File("gamma.tmp");
+  ASSERT_TRUE(WriteFileText(a, "a"));
+  ASSERT_TRUE(WriteFileText(b, "b"));
+  ASSERT_TRUE(WriteFileText(c, "c"));
+  // A deletion, a replacing rename and a plain rename, the way the system
+  // records them.
+  ASSERT_TRUE(::MoveFileExA(a.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(::MoveFileExA(b.c_str(), c.c_str(),
+                            MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+  const std::string renamed = dir.File("Delta-Not-There.tmp");
+  ASSERT_TRUE(::MoveFileExA(c.c_str(), renamed.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT));
+
+  Strings pending;
+  ReadPendingOperations(pending, kNtRoad);
+  // The newest three entries, newest first: the rename's destination (no
+  // such file: the lower-cased path), then b and a in short form.
+  ASSERT_GE(pending.size(), 3u);
+  EXPECT_EQ(pending[0], LowerAscii(renamed));
+  EXPECT_TRUE(SameTextAscii(pending[1], ShortPathOf(b))) << pending[1];
+  EXPECT_TRUE(SameTextAscii(pending[2], ShortPathOf(a))) << pending[2];
+}
+
+TEST(ListFolderEntries, NamesByAttributeFilter) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileText(dir.File("a.txt"), "a"));
+  ASSERT_TRUE(WriteFileText(dir.File("b.log"), "b"));
+  ASSERT_TRUE(WriteFileText(dir.File("h.txt"), "h"));
+  ASSERT_TRUE(::SetFileAttributesA(dir.File("h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(MakeFolder(dir.File("sub")));
+
+  Strings all;
+  EXPECT_TRUE(ListFolderEntries(dir.path() + "*.*", kAnyFileAttributes, all));
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(all, (Strings{"a.txt", "b.log", "h.txt", "sub"}));
+
+  Strings plain;
+  EXPECT_TRUE(ListFolderEntries(dir.path() + "*.*", 0, plain));
+  std::sort(plain.begin(), plain.end());
+  EXPECT_EQ(plain, (Strings{"a.txt", "b.log"}));
+
+  Strings txt;
+  EXPECT_TRUE(ListFolderEntries(dir.path() + "*.txt", kAnyFileAttributes, txt));
+  std::sort(txt.begin(), txt.end());
+  EXPECT_EQ(txt, (Strings{"a.txt", "h.txt"}));
+
+  Strings none;
+  EXPECT_FALSE(ListFolderEntries(dir.path() + "missing\\*.*", kAnyFileAttributes, none));
+  EXPECT_TRUE(none.empty());
+}
+
+TEST(DeleteFolderContents, EmptiesATempTreeAndSkipsWhatIsAlreadyPending) {
+  PendingValueGuard guard;
+  ScratchDir temp;
+  const std::string top = temp.path();
+  ASSERT_TRUE(WriteFileText(top + "plain.tmp", "p"));
+  ASSERT_TRUE(WriteFileText(top + "readonly.tmp", "r"));
+  ASSERT_TRUE(::SetFileAttributesA((top + "readonly.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(MakeFolder(top + "nested"));
+  ASSERT_TRUE(MakeFolder(top + "nested\\deeper"));
+  ASSERT_TRUE(WriteFileText(top + "nested\\one.tmp", "1"));
+  ASSERT_TRUE(WriteFileText(top + "nested\\deeper\\two.tmp", "2"));
+  ASSERT_TRUE(::SetFileAttributesA((top + "nested\\deeper").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(WriteFileText(top + "nested\\listed.tmp", "l"));
+  ASSERT_TRUE(WriteFileText(top + "Pending File.tmp", "s"));
+
+  // Already scheduled: the top-level file and one inside a subfolder.
+  ASSERT_TRUE(::MoveFileExA((top + "Pending File.tmp").c_str(), nullptr, 5));
+  ASSERT_TRUE(::MoveFileExA((top + "nested\\listed.tmp").c_str(), nullptr, 5));
+  Strings ignore;
+  ReadPendingOperations(ignore, kNtRoad);
+  ASSERT_TRUE(Contains(ignore, ShortPathOf(top + "Pending File.tmp")));
+
+  EXPECT_TRUE(DeleteFolderContents(top + "*.*", false, &ignore, kNtRoad));
+  EXPECT_FALSE(FileExists(top + "plain.tmp"));
+  EXPECT_FALSE(FileExists(top + "readonly.tmp"));
+  EXPECT_FALSE(FileExists(top + "nested"));
+  // The pending top-level file is left alone and not scheduled twice.
+  EXPECT_TRUE(FileExists(top + "Pending File.tmp"));
+  EXPECT_EQ(TimesScheduled(top + "Pending File.tmp"), 1);
+  // The ignore list does not reach into subfolders.
+  EXPECT_FALSE(FileExists(top + "nested\\listed.tmp"));
+  EXPECT_TRUE(FileExists(top));  // the top folder is kept
+}
+
+TEST(DeleteFolderContents, LockedFileIsDeferredAndKeepsItsFolder) {
+  PendingValueGuard guard;
+  ScratchDir temp;
+  const std::string top = temp.path();
+  ASSERT_TRUE(MakeFolder(top + "busy"));
+  ASSERT_TRUE(WriteFileText(top + "busy\\held.tmp", "h"));
+  ASSERT_TRUE(WriteFileText(top + "busy\\free.tmp", "f"));
+  ASSERT_TRUE(WriteFileText(top + "other.tmp", "o"));
+  {
+    FileHandle held = HoldOpen(top + "busy\\held.tmp");
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(DeleteFolderContents(top + "*.*", true, nullptr, kNtRoad));
+  }
+  EXPECT_TRUE(FileExists(top + "busy\\held.tmp"));
+  EXPECT_EQ(TimesScheduled(top + "busy\\held.tmp"), 1);
+  EXPECT_FALSE(FileExists(top + "busy\\free.tmp"));
+  EXPECT_FALSE(FileExists(top + "other.tmp"));
+  EXPECT_TRUE(FileExists(top + "busy"));
+  EXPECT_TRUE(FileExists(top));
+}
+
+TEST(DeleteFolderContents, EmptyOrMissingFolder) {
+  ScratchDir temp;
+  const std::string empty = temp.path() + "empty";
+  ASSERT_TRUE(MakeFolder(empty));
+  EXPECT_TRUE(DeleteFolderContents(empty + "\\*.*", false, nullptr, kNtRoad));
+  EXPECT_TRUE(FileExists(empty));
+  EXPECT_TRUE(DeleteFolderContents(empty + "\\*.*", true, nullptr, kNtRoad));
+  EXPECT_FALSE(FileExists(empty));
+  EXPECT_FALSE(DeleteFolderContents(empty + "\\*.*", false, nullptr, kNtRoad));
+}
+
+TEST(DeleteFolderContents, NeverFollowsALinkOutOfTheTree) {
+  ScratchDir outside;
+  ASSERT_TRUE(WriteFileText(outside.File("precious.txt"), "keep"));
+  ASSERT_TRUE(MakeFolder(outside.File("inner")));
+  ASSERT_TRUE(WriteFileText(outside.File("inner\\deep.txt"), "keep"));
+  ScratchDir temp;
+  const std::string top = temp.path();
+  ASSERT_TRUE(WriteFileText(top + "junk.tmp", "j"));
+  ASSERT_TRUE(MakeFolder(top + "sub"));
+  FolderLink link(top + "sub\\link", outside.path().substr(0, outside.path().size() - 1));
+  ASSERT_TRUE(link.IsLink());
+
+  const bool result = DeleteFolderContents(top + "*.*", false, nullptr, kNtRoad);
+
+  EXPECT_TRUE(FileExists(outside.File("precious.txt")));
+  EXPECT_TRUE(FileExists(outside.File("inner\\deep.txt")));
+  EXPECT_FALSE(FileExists(top + "junk.tmp"));
+  // The link goes where the system lets a link be removed (Wine does not);
+  // the result says whether everything went.
+  const bool linkGone = !FileExists(top + "sub\\link");
+  EXPECT_EQ(result, linkGone);
+  EXPECT_EQ(FileExists(top + "sub"), !linkGone);
+}
+
+TEST(AfterRestartCommand, IsTheShortPathWithTheOption) {
+  const std::string command = AfterRestartCommand();
+  EXPECT_EQ(command, ProgramShortPath() + " /cleanup");
+  EXPECT_EQ(command, LowerAscii(command));
+  EXPECT_TRUE(FileExists(command.substr(0, command.size() - 9)));
+
+  const std::string previous = ReadRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, "\x01");
+  WriteAfterRestartCommand();
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, ""), command);
+  if (previous == "\x01") {
+    RegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, key.put()) ==
+        ERROR_SUCCESS) {
+      ::RegDeleteValueA(key.get(), kRunOnceValue);
+    }
+  } else {
+    WriteRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, false, previous);
+  }
+}
+
+}  // namespace
+}  // namespace sentrova
