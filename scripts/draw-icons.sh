@@ -6,15 +6,17 @@ set -eu
 out=$(cd "$(dirname "$0")/../resources/images" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-draw() {  # name fill mark
+draw() {  # name fill mark [filled-shape]
   local name=$1 fill=$2 mark=$3
   convert -size 256x256 xc:none \
     -fill "$fill" -stroke '#0b2f3a' -strokewidth 10 \
     -draw "path 'M 128,14 L 228,52 C 228,140 196,206 128,242 C 60,206 28,140 28,52 Z'" \
     -fill none -stroke white -strokewidth 26 -draw "$mark" \
+    -fill white -stroke white -strokewidth 4 -draw "${4:-point 0,0}" \
     "$tmp/$name.png"
   for s in 16 32 48; do convert "$tmp/$name.png" -resize ${s}x${s} "$tmp/$name-$s.png"; done
   convert "$tmp/$name-16.png" "$tmp/$name-32.png" "$tmp/$name-48.png" "$out/$name.ico"
 }
-draw mainicon '#1a9c8f' "polyline 78,128 114,166 182,90"
-draw workicon '#e0a020' "path 'M 72,170 C 110,150 150,110 186,72 M 80,120 C 110,130 130,150 138,182'"
+draw mainicon '#1a9c8f' "stroke-linecap round stroke-linejoin round polyline 78,128 114,166 182,90"
+# A broom: the handle, and the bristles as a filled fan.
+draw workicon '#e0a020' "stroke-linecap round line 178,62 124,140" "polygon 104,128 146,158 122,204 66,190 70,176"
