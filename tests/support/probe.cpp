@@ -7,7 +7,12 @@
 //   mutex NAME                open-or-create NAME and try to own it at once:
 //                             exit 1 when owned, 0 when another holds it
 //   facts FILE                write the process facts, one per line, to FILE
+//   shell-folders NAME        write NAME.desktop to the Desktop folder and
+//                             NAME.documents to Documents, and send
+//                             NAME.deleted to the recycle bin
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -47,6 +52,30 @@ int main(int argc, char** argv) {
     ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     ::CloseHandle(file);
     return 0;
+  }
+  if (command == "shell-folders") {
+    auto writeTo = [](int folder, const std::string& name) {
+      char path[MAX_PATH] = {};
+      if (FAILED(::SHGetFolderPathA(nullptr, folder | CSIDL_FLAG_CREATE, nullptr, 0, path)))
+        return std::string();
+      const std::string file = std::string(path) + "\\" + name;
+      HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return std::string();
+      ::CloseHandle(h);
+      return file;
+    };
+    const std::string name = argv[2];
+    if (writeTo(CSIDL_DESKTOPDIRECTORY, name + ".desktop").empty() ||
+        writeTo(CSIDL_PERSONAL, name + ".documents").empty())
+      return 3;
+    std::string doomed = writeTo(CSIDL_PERSONAL, name + ".deleted");
+    if (doomed.empty()) return 3;
+    doomed.push_back('\0');  // the operation takes a double-NUL-terminated list
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = doomed.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return ::SHFileOperationA(&op) == 0 ? 0 : 4;
   }
   return 2;
 }
