@@ -31,6 +31,12 @@ bool TakeAlwaysShowMark(std::string& title) {
   return true;
 }
 
+PictureName SplitPictureName(std::string_view name) {
+  const size_t colon = name.find(':');
+  if (colon == std::string_view::npos) return {true, std::string(), std::string(name)};
+  return {false, std::string(name.substr(0, colon)), std::string(name.substr(colon + 1))};
+}
+
 int CountCarriageReturns(std::string_view message) {
   return static_cast<int>(std::count(message.begin(), message.end(), '\r'));
 }

@@ -37,6 +37,15 @@ QuestionOptions ReadQuestionOptions(std::string_view heading, std::string& rest)
 // Removes the always-show mark from the start of `title`; true when it was there.
 bool TakeAlwaysShowMark(std::string& title);
 
+// A picture name is "module:resource" or just "resource" (then the program's
+// own module holds it). The module is the part before the first colon.
+struct PictureName {
+  bool ownModule = true;  // no colon: the program's own module
+  std::string module;     // the library file otherwise (may be empty, which no load finds)
+  std::string resource;
+};
+PictureName SplitPictureName(std::string_view name);
+
 // The number of CR characters in a message: each adds a line to its height.
 int CountCarriageReturns(std::string_view message);
 

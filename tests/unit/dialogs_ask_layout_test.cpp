@@ -90,6 +90,24 @@ TEST(AlwaysShowMark, OnlyALeadingBellCharacterCounts) {
   EXPECT_FALSE(TakeAlwaysShowMark(e));
 }
 
+TEST(PictureNameSplit, ModuleBeforeTheFirstColonResourceAfterIt) {
+  PictureName p = SplitPictureName("ASKRESTORE");
+  EXPECT_TRUE(p.ownModule);
+  EXPECT_EQ(p.module, "");
+  EXPECT_EQ(p.resource, "ASKRESTORE");
+  p = SplitPictureName("sentrova.exe:ASKCLOSEIE");
+  EXPECT_FALSE(p.ownModule);
+  EXPECT_EQ(p.module, "sentrova.exe");
+  EXPECT_EQ(p.resource, "ASKCLOSEIE");
+  p = SplitPictureName("a:b:c");
+  EXPECT_EQ(p.module, "a");
+  EXPECT_EQ(p.resource, "b:c");
+  p = SplitPictureName(":X");  // a library without a name: none is found
+  EXPECT_FALSE(p.ownModule);
+  EXPECT_EQ(p.module, "");
+  EXPECT_EQ(p.resource, "X");
+}
+
 TEST(KeyGuard, KeysDoNothingWithinTheFirstSecond) {
   EXPECT_EQ(KeyAction(0x0D, 0, false), AskKeyAction::kNone);
   EXPECT_EQ(KeyAction(0x0D, 1000, false), AskKeyAction::kNone);
