@@ -1,7 +1,7 @@
 // Shows one of the product's four questions as its callers word them, for
 // scripts/take-screenshots.sh: ask_showcase.exe restore|homepage|closeie|schedule
-// [seconds]. The question closes itself after the given time (default 8 s),
-// answered "No", so that the program always ends.
+// [seconds]. The question closes itself the given time (default 8 s) after it
+// appeared, answered "No", so that the program always ends.
 #include <windows.h>
 
 #include <cstdlib>
@@ -73,8 +73,14 @@ int main(int argc, char** argv) {
   const Question q = Make(argc > 1 ? argv[1] : "restore");
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 8;
   std::thread closer([&] {
+    HWND w = nullptr;
+    for (int i = 0; i < 6000; ++i) {
+      w = ::FindWindowA(nullptr, q.title.c_str());
+      if (w && ::IsWindowVisible(w)) break;
+      ::Sleep(10);
+    }
     ::Sleep(static_cast<DWORD>(seconds) * 1000);
-    if (HWND w = ::FindWindowA(nullptr, q.title.c_str())) ::PostMessageA(w, WM_CLOSE, 0, 0);
+    if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
   });
   bool flag = false;
   // The mark of code 7 shows the question whatever the host's flag says.
