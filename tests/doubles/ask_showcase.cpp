@@ -72,15 +72,18 @@ int main(int argc, char** argv) {
   sentrova::ComApartment apartment(COINIT_APARTMENTTHREADED);
   const Question q = Make(argc > 1 ? argv[1] : "restore");
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 8;
+  // Set when the question is over, so that the closer need not wait its time.
+  HANDLE answered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread closer([&] {
     HWND w = nullptr;
     for (int i = 0; i < 6000; ++i) {
+      if (::WaitForSingleObject(answered, 0) == WAIT_OBJECT_0) return;
       w = ::FindWindowA(nullptr, q.title.c_str());
       if (w && ::IsWindowVisible(w)) break;
       ::Sleep(10);
     }
-    ::Sleep(static_cast<DWORD>(seconds) * 1000);
-    if (w) ::PostMessageA(w, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(answered, static_cast<DWORD>(seconds) * 1000) == WAIT_TIMEOUT && w)
+      ::PostMessageA(w, WM_CLOSE, 0, 0);
   });
   bool flag = false;
   // The mark of code 7 shows the question whatever the host's flag says.
@@ -88,6 +91,8 @@ int main(int argc, char** argv) {
                         q.checkboxCaption, q.thirdCaption,
                         q.thirdCaption.empty() ? sentrova::AskAction{}
                                                : sentrova::AskAction([](sentrova::TControl&) {}));
+  ::SetEvent(answered);
   closer.join();
+  ::CloseHandle(answered);
   return 0;
 }
