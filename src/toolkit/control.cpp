@@ -163,7 +163,6 @@ TControl::TControl(ControlKind kind, TControl* parent, std::string caption)
 }
 
 TControl::~TControl() {
-  for (auto& slot : hooks_) slot->removed = true;
   owned_.clear();
   for (TControl* child : children_) child->parent_ = nullptr;
   children_.clear();
@@ -176,14 +175,17 @@ TControl::~TControl() {
   TControl* self = this;
   gApplication.compare_exchange_strong(self, nullptr);
   if (handle_) {
+    // The hooks still see the window go (tray icons leave the notification
+    // area on its WM_NCDESTROY), which also unbinds it.
     const HWND window = handle_;
-    ::DestroyWindow(window);  // its WM_NCDESTROY unbinds the window
+    ::DestroyWindow(window);
     if (handle_) {
       // Not destroyed (another thread's window): at least cut the link.
       ::RemovePropA(window, kSelfProperty);
       handle_ = nullptr;
     }
   }
+  for (auto& slot : hooks_) slot->removed = true;
   *alive_ = false;
 }
 
@@ -306,9 +308,11 @@ LRESULT TControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND window = handle_;
   const WNDPROC base = baseProc_;
   TMessage m{window, message, wParam, lParam, 0};
-  if (OfferToHooks(m) || !*alive) return m.result;
-  if (HandleOwn(m) || !*alive) return m.result;
-  return ::CallWindowProcA(base, window, m.message, m.wParam, m.lParam);
+  if (!OfferToHooks(m) && *alive && !HandleOwn(m) && *alive)
+    m.result = ::CallWindowProcA(base, window, m.message, m.wParam, m.lParam);
+  // The window's last message: whoever handled it, the link goes.
+  if (message == WM_NCDESTROY && *alive) Unbind();
+  return m.result;
 }
 
 bool TControl::OfferToHooks(TMessage& message) {
@@ -332,6 +336,14 @@ bool TControl::OfferToHooks(TMessage& message) {
 void TControl::AddHook(const void* key, MessageHook hook) {
   if (!hook || HasHook(key)) return;
   hooks_.push_back(std::make_shared<HookSlot>(HookSlot{key, std::move(hook)}));
+}
+
+const void* TControl::AddHook(MessageHook hook) {
+  if (!hook) return nullptr;
+  auto slot = std::make_shared<HookSlot>(HookSlot{nullptr, std::move(hook)});
+  slot->key = slot.get();
+  hooks_.push_back(slot);
+  return slot->key;
 }
 
 void TControl::RemoveHook(const void* key) {
@@ -435,10 +447,6 @@ bool TControl::HandleOwn(TMessage& m) {
       }
       return false;
     }
-    case WM_NCDESTROY:
-      m.result = ::CallWindowProcA(baseProc_, handle_, m.message, m.wParam, m.lParam);
-      Unbind();
-      return true;
     default:
       return false;
   }
@@ -550,10 +558,8 @@ void TControl::SetAutoSize(bool autoSize) {
 }
 
 void TControl::FitToCaption() {
-  TCanvas canvas = TCanvas::ForWindow(handle_);
-  canvas.UseFont(PlatformFont());
   const std::string text = Caption();
-  const Extent size = AutoSizeExtent(kind_, canvas.TextWidth(text), canvas.TextHeight(text));
+  const Extent size = AutoSizeExtent(kind_, TextWidth(text), TextHeight(text));
   SetSize(size.width, size.height);
 }
 
@@ -570,20 +576,19 @@ bool TControl::Visible() const {
 }
 
 void TControl::Show() {
-  visible_ = true;
+  // Made hidden first: a window made visible is also activated.
   if (!Handle()) return;
+  visible_ = true;
   CreateChildWindows();
   ::ShowWindow(handle_, SW_SHOW);
   if (IsTopLevelKind(kind_)) ::SetForegroundWindow(handle_);
 }
 
 void TControl::ShowNoActivate() {
-  visible_ = true;
   if (!Handle()) return;
+  visible_ = true;
   CreateChildWindows();
-  ::SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
-                 SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
-                     SWP_NOOWNERZORDER);
+  ::ShowWindow(handle_, SW_SHOWNA);
 }
 
 void TControl::Hide() {
@@ -671,6 +676,18 @@ void TControl::SetFont(const FontSpec& font) {
 HFONT TControl::PlatformFont() {
   if (!fontHandle_) fontHandle_ = CreateFontFor(font_);
   return fontHandle_.get();
+}
+
+int TControl::TextWidth(const std::string& text) {
+  TCanvas canvas = TCanvas::ForWindow(handle_);
+  canvas.UseFont(PlatformFont());
+  return canvas.TextWidth(text);
+}
+
+int TControl::TextHeight(const std::string& text) {
+  TCanvas canvas = TCanvas::ForWindow(handle_);
+  canvas.UseFont(PlatformFont());
+  return canvas.TextHeight(text);
 }
 
 void TControl::SetColor(COLORREF color) {

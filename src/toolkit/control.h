@@ -169,6 +169,9 @@ class TControl {
   const FontSpec& Font() const { return font_; }
   void SetFont(const FontSpec& font);
   HFONT PlatformFont();  // made on first use
+  // A text's size in the control's font (one line).
+  int TextWidth(const std::string& text);
+  int TextHeight(const std::string& text);
   COLORREF Color() const { return color_; }
   COLORREF TextColor() const { return textColor_; }
   void SetColor(COLORREF color);  // background of text and form
@@ -193,6 +196,8 @@ class TControl {
   // Hooks, keyed by their owner (usually `this` of the object adding it);
   // a key already present is not added again.
   void AddHook(const void* key, MessageHook hook);
+  // A hook with a key of its own, which is returned for RemoveHook.
+  const void* AddHook(MessageHook hook);
   void RemoveHook(const void* key);
   bool HasHook(const void* key) const;
 

@@ -58,6 +58,14 @@ void ProcessMessages() {
   }
 }
 
+void RunModalLoop(const std::function<bool()>& done) {
+  for (;;) {
+    ProcessMessages();
+    if (done()) return;
+    ::Sleep(10);
+  }
+}
+
 bool QuitReceived(int* exitCode) {
   if (exitCode && tQuitReceived) *exitCode = tQuitCode;
   return tQuitReceived;

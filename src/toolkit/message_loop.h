@@ -1,10 +1,11 @@
-// Message processing one message per call, for the loops of modal dialogs:
+// Message processing one message per call, for the loops of modal dialogs,
+// which run on the thread that made their windows:
 //
-//   while (!done) {
-//     while (ProcessMessage()) {}
-//     ::Sleep(10);
-//   }
+//   form.Show();
+//   RunModalLoop([&] { return result != 0; });
 #pragma once
+
+#include <functional>
 
 namespace sentrova {
 
@@ -22,6 +23,11 @@ bool ProcessMessage(TControl& control);
 
 // Processes every message waiting in the calling thread's queue.
 void ProcessMessages();
+
+// Processes every waiting message, then sleeps 10 ms, until `done` says so
+// (checked after each round of messages), so that a waiting dialog costs
+// almost no processor time.
+void RunModalLoop(const std::function<bool()>& done);
 
 // True once message processing took a quit message on the calling thread,
 // so that an outer loop can still end after a dialog's loop swallowed it;

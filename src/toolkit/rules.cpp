@@ -9,9 +9,13 @@ namespace sentrova {
 std::string ReadGrowingText(const std::function<size_t(char* buffer, size_t size)>& read) {
   std::vector<char> buffer;
   for (size_t size = kFirstTextBuffer;; size = NextTextBuffer(size)) {
-    buffer.assign(size, '\0');
+    // One byte more than the reader is told: a list view that fills the
+    // buffer may put its NUL past the end (Wine's does not stop short).
+    buffer.assign(size + 1, '\0');
     size_t length = read(buffer.data(), size);
-    if (length >= size) length = size - 1;  // a reader that overstates its count
+    // Wine's list view reports the buffer's size, not the characters copied,
+    // when the text fills the buffer.
+    if (length >= size) length = size - 1;
     if (!TextFillsBuffer(length, size) || NextTextBuffer(size) > kLargestTextBuffer)
       return std::string(buffer.data(), length);
   }

@@ -56,7 +56,8 @@ class TTrayIcon {
   using MouseHandler = std::function<void(TTrayIcon& icon, UINT mouseMessage)>;
 
   // An icon for `owner`'s window; it takes `icon` and destroys it when freed.
-  // The owner must outlive the tray icon.
+  // An owner freed first takes the icon out of the notification area, and
+  // the icon stays hidden from then on.
   TTrayIcon(TControl& owner, IconHandle icon, bool active, TrayNotifier& notifier = ShellTray());
   ~TTrayIcon();
   TTrayIcon(const TTrayIcon&) = delete;

@@ -2,6 +2,7 @@
 // notifier, and the shell's own call under Wine.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,19 @@ TEST(TrayIcon, FreeingDeletesTheEntryAndReleasesTheProcessList) {
   EXPECT_EQ(TTrayIcon::Count(), before);
   EXPECT_EQ(shell.Count(NIM_DELETE, id), 1u);
   EXPECT_FALSE(owner.HasHook(hookKey)) << "the owner no longer routes messages to the freed icon";
+}
+
+TEST(TrayIcon, AnOwnerFreedFirstTakesItsIconsAlong) {
+  RecordingTray shell;
+  auto owner = std::make_unique<TControl>(ControlKind::Form, nullptr, "short-lived");
+  TTrayIcon tray(*owner, NewIcon(), true, shell);
+  ASSERT_EQ(shell.Count(NIM_ADD, tray.Id()), 1u);
+  owner.reset();
+  EXPECT_EQ(shell.Count(NIM_DELETE, tray.Id()), 1u);
+  EXPECT_FALSE(tray.Active());
+  tray.SetActive(true);  // no owner any more: nothing to show it on
+  tray.SetTooltip("still safe");
+  EXPECT_EQ(shell.calls.size(), 2u);
 }
 
 TEST(TrayIcon, ShellAcceptsTheRecordsUnderWine) {
