@@ -121,18 +121,5 @@ TEST_F(BrandValuesInRegistry, LongValueIsCutInMemoryOnly) {
   EXPECT_EQ(source.configLoads, 0);
 }
 
-TEST_F(BrandValuesInRegistry, TextOfAnyValueTypeCounts) {
-  StoreAll();
-  // A REG_EXPAND_SZ brand is read as its text up to the first NUL.
-  const char data[] = "Expand\0tail";
-  ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, machine_.QuillboxKey().c_str(), "BRAND",
-                              REG_EXPAND_SZ, data, sizeof data),
-            ERROR_SUCCESS);
-  CountingSource source;
-  BrandValues v;
-  ResolveBrandValues(source, v);
-  EXPECT_EQ(v.brand, "Expand");
-}
-
 }  // namespace
 }  // namespace sentrova
