@@ -23,13 +23,8 @@ finish() {
 }
 trap finish EXIT
 
-# The prefix gets Wine's own fonts (MS Sans Serif, Tahoma, Marlett for the
-# caption buttons) in its Fonts folder, where Wine looks for them; without
-# them every face falls back to one Linux font.
+# The launcher sets the prefix up with Wine's own fonts.
 "$top/scripts/wine-run" --root "$root" --timeout 120 cmd /c exit >/dev/null 2>&1 || true
-fonts=$root/prefix/drive_c/windows/Fonts
-mkdir -p "$fonts"
-for f in /usr/share/wine/fonts/*; do [ -e "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/"; done
 
 shoot() {  # question caption
   local which=$1 caption=$2 geometry= i
