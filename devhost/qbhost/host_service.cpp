@@ -13,6 +13,7 @@
 #include <string>
 
 #include "config_store.h"
+#include "platform/class_factory.h"
 #include "quillbox.h"
 
 namespace {
@@ -251,40 +252,13 @@ class CoTB4Server final : public ITB4Server {
   std::atomic<ULONG> refs_{1};
 };
 
-class Factory final : public IClassFactory {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+sentrova::StaticClassFactory<CoTB4Server> theFactory([](bool lock) {
+  if (lock) {
+    ++serverLocks;
+  } else {
+    --serverLocks;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    CoTB4Server* service = new (std::nothrow) CoTB4Server();
-    if (!service) return E_OUTOFMEMORY;
-    const HRESULT hr = service->QueryInterface(iid, object);
-    service->Release();
-    return hr;
-  }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    if (lock) {
-      ++serverLocks;
-    } else {
-      --serverLocks;
-    }
-    return S_OK;
-  }
-};
-
-Factory theFactory;
+});
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include "app/process_state.h"
 #include "host/com_server.h"
+#include "platform/class_factory.h"
 #include "platform/com.h"
 #include "platform/guard.h"
 #include "platform/system_facts.h"
@@ -75,42 +76,6 @@ ITypeInfo* LoadPluginTypeInfo() {
   return info.Detach();
 }
 
-// The factory: one static object for the life of the process.
-class TVRXObjFactory final : public IClassFactory {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    try {
-      TVRXObj* obj = new TVRXObj();
-      const HRESULT hr = obj->QueryInterface(iid, object);
-      obj->Release();
-      return hr;
-    } catch (...) {
-      return E_OUTOFMEMORY;
-    }
-  }
-  STDMETHODIMP LockServer(BOOL lock) override {
-    if (lock) {
-      ServerObjectCreated();
-    } else {
-      ServerObjectDestroyed();
-    }
-    return S_OK;
-  }
-};
 
 }  // namespace
 
@@ -122,7 +87,14 @@ ITypeInfo* PluginTypeInfo() {
 }
 
 IClassFactory* VrxObjFactory() {
-  static TVRXObjFactory factory;
+  // A server lock counts like a live object: the process keeps serving.
+  static StaticClassFactory<TVRXObj> factory([](bool lock) {
+    if (lock) {
+      ServerObjectCreated();
+    } else {
+      ServerObjectDestroyed();
+    }
+  });
   return &factory;
 }
 
