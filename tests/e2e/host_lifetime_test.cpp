@@ -1,0 +1,253 @@
+// The stand-in toolbar host drives sentrova.exe through COM: the process is
+// started for the first plug-in object, keeps serving after the last one is
+// released, and ends with exit code 0 when the host sets its stop events or
+// has disabled the plug-in.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/host_contract.h"
+#include "host/resource_text.h"
+#include "platform/com.h"
+#include "platform/handle.h"
+#include "platform/named_objects.h"
+#include "win/host_test_support.h"
+
+namespace sentrova {
+namespace {
+
+using test::Quoted;
+using test::SentrovaExe;
+using test::SentrovaProcesses;
+
+constexpr char kPluginKey[] = "Software\\Quillbox\\PlugIns\\VRX";
+constexpr char kServiceClassKey[] = "CLSID\\{183643C8-EE67-4574-9A38-927852E34163}";
+constexpr DWORD kExitWaitMs = 20000;
+
+KernelHandle StopEvent() { return OpenOrCreateEvent(kHostStopEvent, true, false, true); }
+KernelHandle ShutdownEvent() { return OpenOrCreateEvent(kHostShutdownEvent, false, false, true); }
+
+void SetDisabled(DWORD type, const void* data, DWORD size) {
+  HKEY k = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &k, nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExA(k, "DISABLED", 0, type, static_cast<const BYTE*>(data), size);
+  ::RegCloseKey(k);
+}
+void SetDisabledText(const char* text) {
+  SetDisabled(REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
+}
+void ClearDisabled() { ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPluginKey, "DISABLED"); }
+
+std::string ConfigValue(const char* name) {
+  HMODULE m = ::LoadLibraryExA(SentrovaExe().c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  std::string bytes;
+  if (HRSRC r = ::FindResourceA(m, "CONFIG", MAKEINTRESOURCEA(10))) {
+    bytes.assign(static_cast<const char*>(::LockResource(::LoadResource(m, r))),
+                 ::SizeofResource(m, r));
+  }
+  ::FreeLibrary(m);
+  return FindResourceValue(ResourceLines(bytes), name).value_or("(missing)");
+}
+
+class HostSession : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(test::RegisterStandInHost());
+    const test::ChildResult r = test::RunAndWait(Quoted(SentrovaExe()) + " /regserver", 60000);
+    ASSERT_TRUE(r.finished);
+  }
+  // The test keeps the host's events open, as the host does: a named event
+  // lives only while someone holds a handle to it.
+  void SetUp() override {
+    stop_ = StopEvent();
+    shutdown_ = ShutdownEvent();
+    ASSERT_TRUE(stop_ && shutdown_);
+    test::EndStrayPrograms();
+    ::ResetEvent(stop_.get());
+    ClearDisabled();
+    ASSERT_TRUE(SentrovaProcesses().empty());
+  }
+  void TearDown() override {
+    plugins_.clear();
+    ::SetEvent(shutdown_.get());
+    test::WaitFor([] { return SentrovaProcesses().empty(); }, 10000);
+    test::EndStrayPrograms();
+    ::ResetEvent(stop_.get());
+    ::ResetEvent(shutdown_.get());
+    ClearDisabled();
+  }
+
+  HRESULT Create(ComPtr<ITB4Plugin>& plugin) {
+    return ::CoCreateInstance(kVrxObjClassId, nullptr, CLSCTX_LOCAL_SERVER, kPluginInterfaceId,
+                              plugin.put_void());
+  }
+  ComPtr<ITB4Plugin> CreateOrFail() {
+    ComPtr<ITB4Plugin> plugin;
+    EXPECT_HRESULT_SUCCEEDED(Create(plugin));
+    return plugin;
+  }
+  // The one program process, opened for waiting.
+  KernelHandle SoleProgram() {
+    const std::vector<DWORD> ids = SentrovaProcesses();
+    EXPECT_EQ(ids.size(), 1u);
+    if (ids.size() != 1) return KernelHandle();
+    return KernelHandle(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[0]));
+  }
+  // Sets a stop event and expects the process to end with exit code 0.
+  void ExpectStoppedBy(const KernelHandle& event, const KernelHandle& process) {
+    ASSERT_TRUE(process);
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(::SetEvent(event.get()));
+    ASSERT_EQ(::WaitForSingleObject(process.get(), kExitWaitMs), WAIT_OBJECT_0);
+    RecordProperty("stop_ms", static_cast<int>(::GetTickCount() - start));
+    DWORD code = 1;
+    ASSERT_TRUE(::GetExitCodeProcess(process.get(), &code));
+    EXPECT_EQ(code, 0u);
+  }
+
+  ComApartment com_;
+  KernelHandle stop_;
+  KernelHandle shutdown_;
+  std::vector<ComPtr<ITB4Plugin>> plugins_;
+};
+
+TEST_F(HostSession, FirstPluginObjectStartsOneProcessThatAnswers) {
+  ComPtr<ITB4Plugin> first = CreateOrFail();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(SentrovaProcesses().size(), 1u);
+  Bstr name;
+  ASSERT_HRESULT_SUCCEEDED(first->GetPluginName(name.put()));
+  EXPECT_EQ(name.Ansi(), "VRX");
+  Bstr defaults;
+  ASSERT_HRESULT_SUCCEEDED(first->GetDefaults(defaults.put()));
+  const std::string text = defaults.Ansi();
+  EXPECT_EQ(text.rfind("RUN_AUTO=0\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nM_NET_SIGN=1\r\n\r\nAF_ID=1\r\n"), std::string::npos);
+  Bstr help;
+  Bstr about;
+  ASSERT_HRESULT_SUCCEEDED(first->GetHelpUrl(help.put()));
+  ASSERT_HRESULT_SUCCEEDED(first->GetAboutUrl(about.put()));
+  EXPECT_EQ(help.Ansi(), ConfigValue("HELP_URL"));
+  EXPECT_EQ(about.Ansi(), ConfigValue("ABOUT_URL"));
+  EXPECT_HRESULT_SUCCEEDED(first->HostStarted());
+
+  // A second browser window is served by the same process.
+  ComPtr<ITB4Plugin> second = CreateOrFail();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(SentrovaProcesses().size(), 1u);
+  Bstr again;
+  ASSERT_HRESULT_SUCCEEDED(second->GetPluginName(again.put()));
+  EXPECT_EQ(again.Ansi(), "VRX");
+
+  KernelHandle process = SoleProgram();
+  ExpectStoppedBy(stop_, process);
+  ::ResetEvent(stop_.get());
+}
+
+TEST_F(HostSession, ReleasingTheLastObjectKeepsTheProcessServing) {
+  ComPtr<ITB4Plugin> plugin = CreateOrFail();
+  ASSERT_TRUE(plugin);
+  KernelHandle process = SoleProgram();
+  ASSERT_TRUE(process);
+  const DWORD pid = ::GetProcessId(process.get());
+  plugin.reset();
+  EXPECT_EQ(::WaitForSingleObject(process.get(), 2000), static_cast<DWORD>(WAIT_TIMEOUT));
+
+  ComPtr<ITB4Plugin> next = CreateOrFail();
+  ASSERT_TRUE(next);
+  Bstr name;
+  ASSERT_HRESULT_SUCCEEDED(next->GetPluginName(name.put()));
+  EXPECT_EQ(name.Ansi(), "VRX");
+  const std::vector<DWORD> ids = SentrovaProcesses();
+  ASSERT_EQ(ids.size(), 1u);
+  EXPECT_EQ(ids[0], pid);
+
+  next.reset();
+  ExpectStoppedBy(shutdown_, process);
+}
+
+TEST_F(HostSession, AStopEventLeftSetEndsTheNextStartAtOnce) {
+  ASSERT_TRUE(::SetEvent(stop_.get()));
+  const test::ChildResult r = test::RunAndWait(Quoted(SentrovaExe()), kExitWaitMs);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, 0u);
+  ::ResetEvent(stop_.get());
+}
+
+TEST_F(HostSession, DisabledOneKeepsTheProcessFromServing) {
+  SetDisabledText("1");
+  const test::ChildResult r = test::RunAndWait(Quoted(SentrovaExe()) + " -Embedding", kExitWaitMs);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, 0u);
+
+  ComPtr<ITB4Plugin> plugin;
+  EXPECT_TRUE(FAILED(Create(plugin)));
+  EXPECT_FALSE(plugin);
+  EXPECT_TRUE(test::WaitFor([] { return SentrovaProcesses().empty(); }, kExitWaitMs));
+}
+
+TEST_F(HostSession, OtherDisabledValuesDoNotDisable) {
+  const DWORD one = 1;
+  struct Case {
+    const char* what;
+    DWORD type;
+    const void* data;
+    DWORD size;
+  };
+  const Case cases[] = {{"text 0", REG_SZ, "0", 2},
+                        {"text yes", REG_SZ, "yes", 4},
+                        {"number 1", REG_DWORD, &one, sizeof one}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetDisabled(c.type, c.data, c.size);
+    ComPtr<ITB4Plugin> plugin = CreateOrFail();
+    ASSERT_TRUE(plugin);
+    Bstr name;
+    EXPECT_HRESULT_SUCCEEDED(plugin->GetPluginName(name.put()));
+    EXPECT_EQ(name.Ansi(), "VRX");
+    KernelHandle started = SoleProgram();
+    plugin.reset();
+    ExpectStoppedBy(shutdown_, started);
+  }
+}
+
+TEST_F(HostSession, ServesWithoutTheHostsConfigurationService) {
+  ASSERT_EQ(::RegDeleteTreeA(HKEY_CLASSES_ROOT, kServiceClassKey), ERROR_SUCCESS);
+  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, kServiceClassKey);
+  ComPtr<ITB4Plugin> plugin = CreateOrFail();
+  EXPECT_TRUE(plugin);
+  if (plugin) {
+    Bstr defaults;
+    EXPECT_HRESULT_SUCCEEDED(plugin->GetDefaults(defaults.put()));
+    EXPECT_EQ(defaults.Ansi().rfind("RUN_AUTO=0", 0), 0u);
+    EXPECT_HRESULT_SUCCEEDED(plugin->HostStarted());
+  }
+  plugin.reset();
+  KernelHandle process = SoleProgram();
+  ExpectStoppedBy(shutdown_, process);
+  EXPECT_TRUE(test::RegisterStandInHost());
+}
+
+TEST_F(HostSession, StandInHostSessionShowsTheProgramAtWork) {
+  const test::CapturedRun run = test::RunCaptured(
+      Quoted(test::QbhostExe()) + " session 2 release all processes new stop", 90000);
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_NE(run.output.find("plug-in name: VRX"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("    RUN_AUTO=0\r\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("help address: " + ConfigValue("HELP_URL")), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("window 3: plug-in object created"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("with exit code 0"), std::string::npos) << run.output;
+  EXPECT_TRUE(SentrovaProcesses().empty());
+}
+
+}  // namespace
+}  // namespace sentrova

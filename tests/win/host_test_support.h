@@ -1,0 +1,153 @@
+// Helpers of the start-up and host-link tests: the stand-in host, the
+// program's processes, captured output and registry snapshots.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/win_support.h"
+
+namespace sentrova::test {
+
+inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+inline std::string SentrovaExe() { return BinDir() + "sentrova.exe"; }
+inline std::string QbhostExe() { return BinDir() + "qbhost.exe"; }
+
+// Runs a command line with its standard output sent to a file; the output
+// is returned when the program ended within the time limit.
+struct CapturedRun {
+  bool finished = false;
+  DWORD exitCode = 0;
+  std::string output;
+};
+inline CapturedRun RunCaptured(const std::string& commandLine, DWORD timeoutMs) {
+  CapturedRun result;
+  char temp[MAX_PATH] = {};
+  char file[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, temp);
+  ::GetTempFileNameA(temp, "out", 0, file);
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE out = ::CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return result;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  si.hStdInput = nullptr;
+  PROCESS_INFORMATION pi{};
+  std::string cmd = commandLine;
+  const BOOL started = ::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  ::CloseHandle(out);
+  if (started) {
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+      result.finished = true;
+      ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
+    } else {
+      ::TerminateProcess(pi.hProcess, 1);
+      ::WaitForSingleObject(pi.hProcess, 5000);
+    }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
+  HANDLE in = ::CreateFileA(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (in != INVALID_HANDLE_VALUE) {
+    char buf[4096];
+    DWORD n = 0;
+    while (::ReadFile(in, buf, sizeof buf, &n, nullptr) && n > 0) result.output.append(buf, n);
+    ::CloseHandle(in);
+  }
+  ::DeleteFileA(file);
+  return result;
+}
+
+// Process ids of every running sentrova.exe.
+inline std::vector<DWORD> SentrovaProcesses() {
+  std::vector<DWORD> ids;
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snap, &entry); more; more = ::Process32Next(snap, &entry)) {
+    if (::lstrcmpiA(entry.szExeFile, "sentrova.exe") == 0) ids.push_back(entry.th32ProcessID);
+  }
+  ::CloseHandle(snap);
+  return ids;
+}
+
+// Ends every sentrova.exe that a test left running (bounded).
+inline void EndStrayPrograms() {
+  for (DWORD id : SentrovaProcesses()) {
+    HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!h) continue;
+    ::TerminateProcess(h, 1);
+    ::WaitForSingleObject(h, 5000);
+    ::CloseHandle(h);
+  }
+}
+
+// Registers the stand-in host (service class and type library).
+inline bool RegisterStandInHost() {
+  const ChildResult r = RunAndWait(Quoted(QbhostExe()) + " register", 60000);
+  return r.finished && r.exitCode == 0;
+}
+
+// The unnamed or a named string value of a key below a root; nothing when the
+// key or value is missing.
+inline std::optional<std::string> RegText(HKEY root, const std::string& key,
+                                          const char* name = nullptr) {
+  char buf[2048] = {};
+  DWORD size = sizeof buf;
+  if (::RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::string(buf);
+}
+
+inline bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(k);
+  return true;
+}
+
+// Every key and string value below a key, as "subkey|name=value" lines.
+inline void SnapshotKey(HKEY root, const std::string& key, std::map<std::string, std::string>& out) {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  out[key + "|"] = "(key)";
+  for (DWORD i = 0;; ++i) {
+    char name[512];
+    DWORD nameLen = sizeof name;
+    BYTE data[2048];
+    DWORD dataLen = sizeof data;
+    DWORD type = 0;
+    if (::RegEnumValueA(k, i, name, &nameLen, nullptr, &type, data, &dataLen) != ERROR_SUCCESS) {
+      break;
+    }
+    out[key + "|" + name] = std::to_string(type) + ":" +
+                            std::string(reinterpret_cast<char*>(data), dataLen);
+  }
+  std::vector<std::string> subkeys;
+  for (DWORD i = 0;; ++i) {
+    char name[512];
+    DWORD nameLen = sizeof name;
+    if (::RegEnumKeyExA(k, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.push_back(name);
+  }
+  ::RegCloseKey(k);
+  for (const std::string& s : subkeys) SnapshotKey(root, key + "\\" + s, out);
+}
+
+}  // namespace sentrova::test
