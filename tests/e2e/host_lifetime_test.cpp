@@ -235,6 +235,118 @@ TEST_F(HostSession, ServesWithoutTheHostsConfigurationService) {
   EXPECT_TRUE(test::RegisterStandInHost());
 }
 
+// Rewrites a copy of the program without some of its RCDATA resources: every
+// other resource is read and written back into an emptied resource section
+// (the update cannot delete a single resource under Wine).
+struct Resource {
+  std::string type;  // "#n" for a numbered one
+  std::string name;
+  WORD language;
+  std::string bytes;
+};
+std::string ResName(LPCSTR id) {
+  return IS_INTRESOURCE(id) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(id)) : std::string(id);
+}
+LPCSTR ResId(const std::string& name) {
+  return name[0] == '#' ? MAKEINTRESOURCEA(std::stoi(name.substr(1))) : name.c_str();
+}
+bool RemoveRcData(const std::string& exe, const std::vector<std::string>& names) {
+  std::vector<Resource> kept;
+  size_t removed = 0;
+  {
+    HMODULE m = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!m) return false;
+    struct Walk {
+      HMODULE module;
+      std::vector<Resource>* all;
+    } walk{m, &kept};
+    ::EnumResourceTypesA(
+        m,
+        [](HMODULE mod, LPSTR type, LONG_PTR p) -> BOOL {
+          ::EnumResourceNamesA(
+              mod, type,
+              [](HMODULE mod2, LPCSTR type2, LPSTR name, LONG_PTR p2) -> BOOL {
+                ::EnumResourceLanguagesA(
+                    mod2, type2, name,
+                    [](HMODULE mod3, LPCSTR t, LPCSTR n, WORD lang, LONG_PTR p3) -> BOOL {
+                      auto* w = reinterpret_cast<Walk*>(p3);
+                      HRSRC r = ::FindResourceExA(mod3, t, n, lang);
+                      const char* data = static_cast<const char*>(::LockResource(::LoadResource(mod3, r)));
+                      w->all->push_back({ResName(t), ResName(n), lang,
+                                         std::string(data, ::SizeofResource(mod3, r))});
+                      return TRUE;
+                    },
+                    p2);
+                return TRUE;
+              },
+              p);
+          return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&walk));
+    ::FreeLibrary(m);
+  }
+  std::vector<Resource> rest;
+  for (Resource& r : kept) {
+    bool drop = false;
+    for (const std::string& n : names) drop = drop || (r.type == "#10" && r.name == n);
+    if (drop) {
+      ++removed;
+    } else {
+      rest.push_back(std::move(r));
+    }
+  }
+  if (removed != names.size()) return false;
+  HANDLE update = ::BeginUpdateResourceA(exe.c_str(), TRUE);
+  if (!update) return false;
+  bool ok = true;
+  for (Resource& r : rest) {
+    ok = ok && ::UpdateResourceA(update, ResId(r.type), ResId(r.name), r.language, r.bytes.data(),
+                                 static_cast<DWORD>(r.bytes.size()));
+  }
+  return ::EndUpdateResourceA(update, !ok) && ok;
+}
+
+TEST_F(HostSession, WithoutConfigAndLabelsTheBuiltInAddressesServe) {
+  test::ScratchDir dir;
+  const std::string copy = dir.File("sentrova.exe");
+  ASSERT_TRUE(::CopyFileA(SentrovaExe().c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(RemoveRcData(copy, {"CONFIG", "LABELS"}));
+  {
+    HMODULE m = ::LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(::FindResourceA(m, "CONFIG", MAKEINTRESOURCEA(10)), nullptr);
+    EXPECT_NE(::FindResourceA(m, "DEFSET", MAKEINTRESOURCEA(10)), nullptr);
+    ::FreeLibrary(m);
+  }
+  ASSERT_EQ(test::RunAndWait(Quoted(copy) + " /regserver", 60000).exitCode, 0u);
+  EXPECT_EQ(test::RegText(HKEY_CLASSES_ROOT,
+                          "CLSID\\{8A22DFAF-353B-4627-833C-B943F4B11814}\\LocalServer32"),
+            copy);
+
+  ComPtr<ITB4Plugin> plugin = CreateOrFail();
+  if (plugin) {
+    Bstr defaults;
+    EXPECT_HRESULT_SUCCEEDED(plugin->GetDefaults(defaults.put()));
+    const std::string text = defaults.Ansi();
+    EXPECT_EQ(text.rfind("RUN_AUTO=0\r\n", 0), 0u);
+    const std::string end = "\r\nM_NET_SIGN=1\r\n\r\n";  // DEFSET alone
+    ASSERT_GT(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+    EXPECT_EQ(text.find("AF_ID"), std::string::npos);
+    Bstr help;
+    Bstr about;
+    EXPECT_HRESULT_SUCCEEDED(plugin->GetHelpUrl(help.put()));
+    EXPECT_HRESULT_SUCCEEDED(plugin->GetAboutUrl(about.put()));
+    EXPECT_EQ(help.Ansi(), DefaultConfigAddresses().helpUrl);
+    EXPECT_EQ(about.Ansi(), DefaultConfigAddresses().aboutUrl);
+    EXPECT_NE(about.Ansi(), ConfigValue("ABOUT_URL"));
+  }
+  plugin.reset();
+  KernelHandle process = SoleProgram();
+  ExpectStoppedBy(shutdown_, process);
+  ASSERT_EQ(test::RunAndWait(Quoted(SentrovaExe()) + " /regserver", 60000).exitCode, 0u);
+}
+
 TEST_F(HostSession, StandInHostSessionShowsTheProgramAtWork) {
   const test::CapturedRun run = test::RunCaptured(
       Quoted(test::QbhostExe()) + " session 2 release all processes new stop", 90000);

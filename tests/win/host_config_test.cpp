@@ -110,6 +110,40 @@ TEST_F(HostConfig, TextsCrossTheBoundaryInTheAnsiCodePage) {
   EXPECT_EQ(config.GetStr("SHOW_VRX_BUTTON", 0), "3");
 }
 
+// What a plug-in pushes to its toolbar button is kept where the command line
+// (and later tests) can read it back.
+TEST_F(HostConfig, StandInRecordsTheToolbarAndAnswersTheCommandLine) {
+  TConfig config;
+  ITB4Server* service = config.Service();
+  Bstr ns(L"VRX");
+  Bstr caption(L"VRX");
+  Bstr menu(L"Clean Up Now=CLEAN\n-\nHelp=HELP");
+  Bstr bmp(L"SET_BMP");
+  Bstr image(L"424D00");
+  ASSERT_HRESULT_SUCCEEDED(service->SetButtonCaption(ns.get(), 0, ns.get(), caption.get()));
+  ASSERT_HRESULT_SUCCEEDED(service->ShowButton(ns.get(), 0, ns.get(), 1));
+  ASSERT_HRESULT_SUCCEEDED(service->SetMenu(ns.get(), 0, ns.get(), menu.get()));
+  ASSERT_HRESULT_SUCCEEDED(service->SetButtonImage(ns.get(), 0, bmp.get(), ns.get(), image.get()));
+  const std::string qbhost = test::Quoted(test::QbhostExe());
+  const test::CapturedRun toolbar = test::RunCaptured(qbhost + " toolbar VRX", 60000);
+  ASSERT_TRUE(toolbar.finished);
+  EXPECT_EQ(toolbar.exitCode, 0u);
+  EXPECT_NE(toolbar.output.find("Caption=VRX"), std::string::npos) << toolbar.output;
+  EXPECT_NE(toolbar.output.find("Visible=1"), std::string::npos) << toolbar.output;
+  EXPECT_NE(toolbar.output.find("SET_BMP=424D00"), std::string::npos) << toolbar.output;
+  EXPECT_NE(toolbar.output.find("Menu=Clean Up Now=CLEAN"), std::string::npos) << toolbar.output;
+  EXPECT_EQ(test::RegText(HKEY_CURRENT_USER, std::string(kStore) + "\\Toolbar\\VRX\\VRX", "Menu"),
+            "Clean Up Now=CLEAN\n-\nHelp=HELP");
+
+  // Values set on the command line reach the program's reads, and a key that
+  // the host does not hold is reported as such.
+  ASSERT_EQ(test::RunCaptured(qbhost + " set VRX RUN_ENDIE bool 1", 60000).exitCode, 0u);
+  EXPECT_TRUE(config.GetBool("RUN_ENDIE", 0));
+  const test::CapturedRun unknown = test::RunCaptured(qbhost + " get VRX NO_SUCH_KEY int 7", 60000);
+  EXPECT_EQ(unknown.exitCode, 3u);
+  EXPECT_EQ(unknown.output.rfind("7", 0), 0u) << unknown.output;
+}
+
 TEST_F(HostConfig, CreationFailsLoudlyWithoutTheHostService) {
   const std::string classKey = "CLSID\\{183643C8-EE67-4574-9A38-927852E34163}";
   ASSERT_EQ(::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str()), ERROR_SUCCESS);

@@ -151,6 +151,8 @@ TEST_F(Registration, ManualUpdateTouchesNothing) {
   test::SnapshotKey(HKEY_LOCAL_MACHINE, "Software\\Quillbox", before);
   EXPECT_EQ(RunProgram(SentrovaExe(), "/manualupdate"), 0u);
   EXPECT_EQ(RunProgram(SentrovaExe(), "--ManualUpdate"), 0u);
+  // The after-restart clean-up is no normal run either.
+  EXPECT_EQ(RunProgram(SentrovaExe(), "/CleanUp"), 0u);
   EXPECT_TRUE(Snapshot().empty());  // a normal run would have registered
   std::map<std::string, std::string> after;
   test::SnapshotKey(HKEY_CURRENT_USER, "Software\\Quillbox", after);
