@@ -1,11 +1,10 @@
 #include "app/run_loop.h"
 
-#include <cstdint>
-
 #include "app/background.h"
 #include "app/control_objects.h"
 #include "app/process_state.h"
 #include "app/schedule.h"
+#include "app/tick_deadline.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 
@@ -54,18 +53,14 @@ bool StopSignalled(const KernelHandle& event) {
   return !State().Running;
 }
 
-// The tick count wraps every 49.7 days; the difference, read as signed,
-// stays right across the wrap.
-bool TickPassed(DWORD deadline) {
-  return static_cast<int32_t>(::GetTickCount() - deadline) > 0;
-}
+bool TickPassed(DWORD deadline) { return TickDeadlinePassed(::GetTickCount(), deadline); }
 
 class Loop {
  public:
   explicit Loop(LoopServices& services)
       : services_(services),
         hadWindow_(State().MainWindow.load() != nullptr),
-        scannerDeadline_(::GetTickCount() + kScannerStartDelayMs) {}
+        scannerDeadline_(TickDeadline(::GetTickCount(), kScannerStartDelayMs)) {}
 
   void Run() {
     while (State().Running) {
