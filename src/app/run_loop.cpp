@@ -117,8 +117,9 @@ class Loop {
     return !WindowGone() && State().Running;
   }
 
-  // Start-up enters the loop only with a main window; the loop ends when
-  // that window has gone.
+  // The loop ends when the hidden main window it began with has gone. While
+  // start-up creates no main window (the user interface is not part of the
+  // program yet), the stop events and Running alone end the loop.
   bool WindowGone() const { return hadWindow_ && State().MainWindow.load() == nullptr; }
 
   LoopServices& services_;
