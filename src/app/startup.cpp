@@ -61,11 +61,9 @@ void ModuleFinalise() { ::CoUninitialize(); }
   ::ExitProcess(0);
 }
 
+// Start step 5, items 2 to 7: one guarded block.
 void LoadDefaults() {
   ProcessState& st = State();
-  // Visual styles for the dialogs, on the systems whose controls need the
-  // manifest activated.
-  if (IsXpClassSystem()) ActivateProcessVisualStyles();
   st.Running = false;
   DrainQueue();
   st.LabelsList.clear();
@@ -117,7 +115,11 @@ void NormalRun() {
   });
   // 4.
   Guarded([] { BuildToolbarTexts(); });
-  // 5.
+  // 5. Visual styles for the dialogs, on the systems whose controls need the
+  // manifest activated; then the defaults; then the main window.
+  Guarded([] {
+    if (IsXpClassSystem()) ActivateProcessVisualStyles();
+  });
   Guarded([] { LoadDefaults(); });
   Guarded([&] {
     st.MainWindow = CreateMainWindow();
