@@ -401,6 +401,33 @@ TEST_F(MainLoop, WithoutARequestTheScannerStartsAtTheDeadlineAndRestartsAfterRee
   EXPECT_GE(started - began, 15000u);
 }
 
+TEST_F(MainLoop, EventsThatCannotBeOpenedAreNeverSignalled) {
+  // Mutexes hold the four names, so the loop gets no event handles at all.
+  for (KernelHandle* e : {&stop_, &shutdown_, &refresh_, &startScan_}) e->reset();
+  std::vector<KernelHandle> squatters;
+  for (const char* name :
+       {"TB4Stop", "TB4Shutdown_VRX", "VRX4_Refresh_Cfg", "VRX4_Start_Scan_Thread"}) {
+    squatters.emplace_back(::CreateMutexA(nullptr, FALSE, name));
+    ASSERT_TRUE(squatters.back()) << name;
+  }
+  ASSERT_FALSE(OpenControlObject(kStopAllEvent));
+  ASSERT_FALSE(OpenControlObject(kStartScanEvent));
+  WriteBool("VRX_ALL", true);
+  State().HostReady = true;
+  services_.onPump = [&](int n) {
+    if (n == 40) {
+      // Ten passes: no stop test, no refresh, no start request; only the first load.
+      EXPECT_EQ(services_.menus.size(), 1u);
+      EXPECT_EQ(services_.scannerStarts, 0);
+    }
+    // The scanner still starts at the deadline.
+    if (services_.scannerStarts == 1) State().Running = false;
+  };
+  RunBounded(60000);
+  EXPECT_EQ(services_.scannerStarts, 1);
+  EXPECT_GE(services_.pumps, 40);
+}
+
 TEST_F(MainLoop, ADueCleanUpStampsLastScanOnceUntilTheIntervalPasses) {
   WriteBool("VRX_ALL", true);
   WriteDueSchedule(" 30 ");
