@@ -32,9 +32,9 @@ constexpr std::string_view kBrandAbsentMark = "#$%";
 // Built-in defaults. The product's CONFIG resource carries the same host name
 // for BRAND_DOMAIN.
 constexpr std::string_view kDefaultBrand = "Brindle";
-constexpr std::string_view kDefaultBrandLong = "Brindle-Soft.com";
+constexpr std::string_view kDefaultBrandLong = "Brindle Software";
 constexpr std::string_view kDefaultBrandCode = "";
-constexpr std::string_view kDefaultBrandDomain = "brindle-soft.com";
+constexpr std::string_view kDefaultBrandDomain = "brindle-soft.example";
 constexpr std::string_view kDefaultBrandFolder = "";
 
 // Where brand values come from and go to. The program's implementation reads
