@@ -35,7 +35,7 @@ constexpr char kUsage[] =
     "qbhost values NS | defaults NS      list written values / the plug-in's defaults\n"
     "qbhost toolbar NS [BUTTON]          what the plug-in pushed to its button\n"
     "qbhost clear                        forget every value, default and record\n"
-    "qbhost signal EVENT | reset EVENT   set or clear TB4Stop or TB4Shutdown_VRX\n"
+    "qbhost signal EVENT | reset EVENT   set or clear a named event (TB4Stop, TB4Shutdown_VRX, ...)\n"
     "qbhost session [N] [STEP...]        create plug-in objects for N browser windows,\n"
     "                                    call them as the toolbar does, print the\n"
     "                                    answers, then run the steps in order:\n"
