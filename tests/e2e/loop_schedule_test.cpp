@@ -61,29 +61,15 @@ class LoopInProcess : public ::testing::Test {
   }
 
   void WriteBool(const char* key, bool value) {
-    Bstr ns(L"VRX");
-    Bstr k = Bstr::FromAnsi(key);
-    ASSERT_HRESULT_SUCCEEDED(
-        service_->WriteBool(ns.get(), k.get(), value ? VARIANT_TRUE : VARIANT_FALSE, VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxBool(service_.get(), key, value));
   }
   void WriteStr(const char* key, const char* value) {
-    Bstr ns(L"VRX");
-    Bstr k = Bstr::FromAnsi(key);
-    Bstr v = Bstr::FromAnsi(value);
-    ASSERT_HRESULT_SUCCEEDED(service_->WriteStr(ns.get(), k.get(), v.get(), VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxStr(service_.get(), key, value));
   }
   void WriteLastScan(double value) {
-    Bstr ns(L"VRX");
-    Bstr k(L"LAST_SCAN");
-    ASSERT_HRESULT_SUCCEEDED(service_->WriteDate(ns.get(), k.get(), value, VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxDate(service_.get(), "LAST_SCAN", value));
   }
-  double LastScan() {
-    Bstr ns(L"VRX");
-    Bstr k(L"LAST_SCAN");
-    DATE value = -1;
-    if (FAILED(service_->ReadDate(ns.get(), k.get(), 0, &value))) return -1;
-    return value;
-  }
+  double LastScan() { return test::ReadVrxDate(service_.get(), "LAST_SCAN"); }
   // RUN_AUTO on, every 30 minutes, the last clean-up an hour ago.
   void WriteOverdueSchedule() {
     WriteBool("RUN_AUTO", true);

@@ -151,30 +151,16 @@ class MainLoop : public ::testing::Test {
   static void ClearStore() { ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillbox\\TB4"); }
 
   void WriteBool(const char* key, bool value) {
-    Bstr ns(L"VRX");
-    Bstr k = Bstr::FromAnsi(key);
-    ASSERT_HRESULT_SUCCEEDED(
-        service_->WriteBool(ns.get(), k.get(), value ? VARIANT_TRUE : VARIANT_FALSE, VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxBool(service_.get(), key, value));
   }
   void WriteStr(const char* key, const char* value) {
-    Bstr ns(L"VRX");
-    Bstr k = Bstr::FromAnsi(key);
-    Bstr v = Bstr::FromAnsi(value);
-    ASSERT_HRESULT_SUCCEEDED(service_->WriteStr(ns.get(), k.get(), v.get(), VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxStr(service_.get(), key, value));
   }
   void WriteDate(const char* key, double value) {
-    Bstr ns(L"VRX");
-    Bstr k = Bstr::FromAnsi(key);
-    ASSERT_HRESULT_SUCCEEDED(service_->WriteDate(ns.get(), k.get(), value, VARIANT_TRUE));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxDate(service_.get(), key, value));
   }
   // The stored LAST_SCAN; -1 when the host holds none.
-  double StoredLastScan() {
-    Bstr ns(L"VRX");
-    Bstr k(L"LAST_SCAN");
-    DATE value = 0;
-    if (FAILED(service_->ReadDate(ns.get(), k.get(), 0, &value))) return -1;
-    return value;
-  }
+  double StoredLastScan() { return test::ReadVrxDate(service_.get(), "LAST_SCAN"); }
   void WriteDueSchedule(const char* delay = "30") {
     WriteBool("RUN_AUTO", true);
     WriteStr("RUN_DELAY", delay);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "host/host_contract.h"
+#include "platform/com.h"
 #include "support/win_support.h"
 
 namespace sentrova::test {
@@ -148,6 +150,27 @@ inline void SnapshotKey(HKEY root, const std::string& key, std::map<std::string,
   }
   ::RegCloseKey(k);
   for (const std::string& s : subkeys) SnapshotKey(root, key + "\\" + s, out);
+}
+
+// Values of the plug-in's namespace "VRX" in the stand-in host's store,
+// written (and committed) or read through its service, as the host's
+// settings pages do.
+inline HRESULT WriteVrxBool(ITB4Server* service, const char* key, bool value) {
+  return service->WriteBool(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(),
+                            value ? VARIANT_TRUE : VARIANT_FALSE, VARIANT_TRUE);
+}
+inline HRESULT WriteVrxStr(ITB4Server* service, const char* key, const char* value) {
+  return service->WriteStr(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(),
+                           Bstr::FromAnsi(value).get(), VARIANT_TRUE);
+}
+inline HRESULT WriteVrxDate(ITB4Server* service, const char* key, double value) {
+  return service->WriteDate(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(), value, VARIANT_TRUE);
+}
+// The stored date-time; -1 when the host holds none.
+inline double ReadVrxDate(ITB4Server* service, const char* key) {
+  DATE value = -1;
+  if (FAILED(service->ReadDate(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(), 0, &value))) return -1;
+  return value;
 }
 
 }  // namespace sentrova::test
