@@ -4,12 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/control_objects.h"
 #include "app/run_loop.h"
 #include "host/config.h"
 #include "host/config_keys.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
+#include "state/control_objects.h"
+#include "state/program_actions.h"
 
 namespace sentrova {
 
@@ -95,7 +96,25 @@ void UpdateSchedule(Step&& step) {
   if (!ok) throw std::runtime_error("schedule update failed");
 }
 
+// What the plug-in object and the tray menu ask of the program.
+class AppActions final : public ProgramActions {
+ public:
+  void StartCleanUp(bool interactive) override { sentrova::StartCleanUp(interactive); }
+  void ShowCookiesDialog() override {
+    // Start point of the Customize Cookies dialog, shown by the main thread.
+  }
+  void OpenSettings() override {
+    // Start point of the settings opener thread.
+  }
+  void SetTray(bool show, bool store) override { ProgramServices().SetTray(show, store); }
+};
+
 }  // namespace
+
+ProgramActions& ProgramActionSet() {
+  static AppActions actions;
+  return actions;
+}
 
 LoopServices& ProgramServices() {
   static ProgramLoopServices services;

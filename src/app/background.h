@@ -11,8 +11,8 @@
 
 #include <windows.h>
 
-#include "app/process_state.h"
 #include "app/schedule.h"
+#include "state/process_state.h"
 
 namespace sentrova {
 
@@ -42,6 +42,11 @@ class LoopServices {
 
 // The program's own services.
 LoopServices& ProgramServices();
+
+class ProgramActions;
+// The program's own actions, which start-up installs for the host link and
+// the tray menu.
+ProgramActions& ProgramActionSet();
 
 // Reads VRX_ALL (call default true) into Enabled and SHOW_TRAY into
 // TrayShown, sets the tray, pushes the toolbar menu, recomputes the schedule

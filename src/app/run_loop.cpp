@@ -1,12 +1,12 @@
 #include "app/run_loop.h"
 
 #include "app/background.h"
-#include "app/control_objects.h"
-#include "app/process_state.h"
 #include "app/schedule.h"
 #include "app/tick_deadline.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
+#include "state/control_objects.h"
+#include "state/process_state.h"
 
 namespace sentrova {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "app/background.h"
 #include "app/command_line.h"
-#include "app/process_state.h"
 #include "app/run_loop.h"
 #include "host/com_server.h"
 #include "host/host_contract.h"
@@ -20,6 +20,8 @@
 #include "platform/registry.h"
 #include "platform/system_facts.h"
 #include "platform/visual_styles.h"
+#include "state/process_state.h"
+#include "state/program_actions.h"
 
 namespace sentrova {
 
@@ -122,6 +124,7 @@ void NormalRun() {
   });
   Guarded([] { LoadDefaults(); });
   Guarded([&] {
+    InstallActions(&ProgramActionSet());
     st.MainWindow = CreateMainWindow();
     SetLastReleaseHandler(&MayShutDownOnLastRelease);
     st.Running = true;

@@ -32,6 +32,22 @@ std::string TConfig::GetStr(std::string_view key, int32_t flag) {
   return value.Ansi();
 }
 
+int32_t TConfig::GetInt(std::string_view key, int32_t callDefault) {
+  Bstr name = Bstr::FromAnsi(key);
+  LONG value = callDefault;
+  service_->ReadInt(pluginName_.get(), name.get(), callDefault, &value);
+  return value;
+}
+
+std::optional<std::string> TConfig::TryGetStr(std::string_view key, int32_t flag) {
+  Bstr name = Bstr::FromAnsi(key);
+  Bstr value;
+  if (FAILED(service_->ReadStr(pluginName_.get(), name.get(), flag, value.put()))) {
+    return std::nullopt;
+  }
+  return value.Ansi();
+}
+
 double TConfig::GetDate(std::string_view key, int32_t callDefault) {
   Bstr name = Bstr::FromAnsi(key);
   DATE value = callDefault;
@@ -43,6 +59,22 @@ void TConfig::SetBool(std::string_view key, bool value, bool notify) {
   Bstr name = Bstr::FromAnsi(key);
   service_->WriteBool(pluginName_.get(), name.get(), value ? VARIANT_TRUE : VARIANT_FALSE,
                       notify ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+void TConfig::SetInt(std::string_view key, int32_t value, bool notify) {
+  Bstr name = Bstr::FromAnsi(key);
+  service_->WriteInt(pluginName_.get(), name.get(), value, notify ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+void TConfig::SetStr(std::string_view key, std::string_view value, bool notify) {
+  TrySetStr(key, value, notify);
+}
+
+bool TConfig::TrySetStr(std::string_view key, std::string_view value, bool notify) {
+  Bstr name = Bstr::FromAnsi(key);
+  Bstr text = Bstr::FromAnsi(value);
+  return SUCCEEDED(service_->WriteStr(pluginName_.get(), name.get(), text.get(),
+                                      notify ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
 void TConfig::SetDate(std::string_view key, double value, bool notify) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,11 +32,19 @@ class TConfig {
   // The reads forward to the service and ignore its status: a read that the
   // service fails yields the call default (GetBool, GetDate) or an empty text.
   bool GetBool(std::string_view key, int32_t callDefault);
+  int32_t GetInt(std::string_view key, int32_t callDefault);
   std::string GetStr(std::string_view key, int32_t flag);
   double GetDate(std::string_view key, int32_t callDefault);
+  // A text read that tells a failed read (the service's status, or no
+  // service answer) from an empty value: nothing then.
+  std::optional<std::string> TryGetStr(std::string_view key, int32_t flag);
   // Writes pass true as -1 and false as 0; the status is ignored.
   void SetBool(std::string_view key, bool value, bool notify);
+  void SetInt(std::string_view key, int32_t value, bool notify);
+  void SetStr(std::string_view key, std::string_view value, bool notify);
   void SetDate(std::string_view key, double value, bool notify);
+  // SetStr that reports whether the service accepted the value.
+  bool TrySetStr(std::string_view key, std::string_view value, bool notify);
   // Makes the values written for "VRX" effective for the host.
   void Commit();
 

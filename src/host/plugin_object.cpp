@@ -6,12 +6,12 @@
 #include <optional>
 #include <vector>
 
-#include "app/process_state.h"
 #include "host/com_server.h"
 #include "platform/class_factory.h"
 #include "platform/com.h"
 #include "platform/guard.h"
 #include "platform/system_facts.h"
+#include "state/process_state.h"
 
 namespace sentrova {
 

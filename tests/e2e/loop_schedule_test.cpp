@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/control_objects.h"
 #include "host/config.h"
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/date_time_win.h"
 #include "platform/handle.h"
+#include "state/control_objects.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {

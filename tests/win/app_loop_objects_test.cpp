@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/control_objects.h"
+#include "state/control_objects.h"
 
 namespace sentrova {
 namespace {

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "app/background.h"
-#include "app/control_objects.h"
-#include "app/process_state.h"
 #include "app/run_loop.h"
 #include "host/config.h"
 #include "platform/com.h"
 #include "platform/date_time_win.h"
+#include "state/control_objects.h"
+#include "state/process_state.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/process_state.h"
 #include "host/host_contract.h"
 #include "host/plugin_object.h"
 #include "platform/com.h"
+#include "state/process_state.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {

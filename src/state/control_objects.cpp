@@ -1,4 +1,4 @@
-#include "app/control_objects.h"
+#include "state/control_objects.h"
 
 #include "platform/named_objects.h"
 

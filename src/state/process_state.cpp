@@ -1,4 +1,4 @@
-#include "app/process_state.h"
+#include "state/process_state.h"
 
 namespace sentrova {
 

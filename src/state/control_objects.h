@@ -5,7 +5,6 @@
 // of a name therefore opens it through this table.
 #pragma once
 
-#include "host/host_contract.h"
 #include "platform/handle.h"
 
 namespace sentrova {
@@ -18,12 +17,13 @@ struct ControlObject {
   bool manualReset;  // events only; every event is created clear
 };
 
+// The host's two stop events keep the names the toolbar host gives them.
 // Set by the host to stop all of its plug-in processes. Manual reset: the
 // program never resets it, so while it stays set every new process of the
 // program leaves its loop at once.
-inline constexpr ControlObject kStopAllEvent{kHostStopEvent, ControlObjectKind::kEvent, true};
+inline constexpr ControlObject kStopAllEvent{"TB4Stop", ControlObjectKind::kEvent, true};
 // Set by the host to stop this plug-in's process.
-inline constexpr ControlObject kShutdownEvent{kHostShutdownEvent, ControlObjectKind::kEvent,
+inline constexpr ControlObject kShutdownEvent{"TB4Shutdown_VRX", ControlObjectKind::kEvent,
                                               false};
 // Set by a plug-in object when the host reports changed settings; the main
 // loop reloads the configuration.
