@@ -1,3 +1,7 @@
+// TControl: the life of a control and its window, message dispatch and
+// hooks, geometry, state and styles. The kinds' own parts live beside it:
+// form.cpp (App and Form), button.cpp (Button and Checkbox), text_controls.cpp
+// (captions, fonts, colours; labels, panels, edit boxes), list_view.cpp.
 #include "toolkit/control.h"
 
 #include <commctrl.h>
@@ -452,66 +456,6 @@ bool TControl::HandleOwn(TMessage& m) {
   }
 }
 
-bool TControl::HandleChildCommand(int code) {
-  switch (kind_) {
-    case ControlKind::Button:
-      if (code != BN_CLICKED || !onClick) return false;
-      onClick(*this);
-      return true;
-    case ControlKind::Checkbox:
-      if (code != BN_CLICKED) return false;
-      checked_ = ::SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-      {
-        const std::shared_ptr<bool> alive = alive_;
-        if (onClick) onClick(*this);
-        if (*alive && onChange) onChange(*this);
-      }
-      return true;
-    case ControlKind::Editbox:
-      if (code != EN_CHANGE || !onChange) return false;
-      onChange(*this);
-      return true;
-    case ControlKind::Label:
-    case ControlKind::WordWrapLabel:
-    case ControlKind::Paintbox:
-      if (code != STN_CLICKED || !onClick) return false;
-      onClick(*this);
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool TControl::HandleChildNotify(const NMHDR& header, LRESULT& result) {
-  if (kind_ != ControlKind::Listview) return false;
-  result = 0;
-  if (header.code == LVN_ITEMCHANGED) {
-    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-    if (!(change.uChanged & LVIF_STATE) || !onRowChanged) return false;
-    onRowChanged(*this, change.iItem);
-    return true;
-  }
-  if (header.code == NM_CLICK && onClick) {
-    onClick(*this);
-    return true;
-  }
-  return false;
-}
-
-bool TControl::ColorChild(TMessage& m) {
-  TControl* child = FromHandle(reinterpret_cast<HWND>(m.lParam));
-  if (!child || (child->color_ == kDefaultColor && child->textColor_ == kDefaultColor))
-    return false;
-  HDC dc = reinterpret_cast<HDC>(m.wParam);
-  if (child->textColor_ != kDefaultColor) ::SetTextColor(dc, child->textColor_);
-  const COLORREF back =
-      child->color_ != kDefaultColor ? child->color_ : ::GetSysColor(COLOR_BTNFACE);
-  ::SetBkColor(dc, back);
-  if (!child->brush_) child->brush_.reset(::CreateSolidBrush(back));
-  m.result = reinterpret_cast<LRESULT>(child->brush_.get());
-  return true;
-}
-
 // --- geometry -----------------------------------------------------------------
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -528,41 +472,6 @@ void TControl::SetSize(int width, int height) {
   SetBounds(left_, top_, SizeOrCurrent(width, width_), SizeOrCurrent(height, height_));
 }
 
-void TControl::CenterOnScreen() {
-  SetPosition(CenteredOffset(::GetSystemMetrics(SM_CXSCREEN), width_),
-              CenteredOffset(::GetSystemMetrics(SM_CYSCREEN), height_));
-}
-
-// --- caption ------------------------------------------------------------------
-
-std::string TControl::Caption() const {
-  if (!handle_) return caption_;
-  const int length = ::GetWindowTextLengthA(handle_);
-  std::string text(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
-  const int copied = ::GetWindowTextA(handle_, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<size_t>(std::max(copied, 0)));
-  return text;
-}
-
-void TControl::SetCaption(std::string caption) {
-  caption_ = std::move(caption);
-  if (!handle_) return;
-  ::SetWindowTextA(handle_, caption_.c_str());
-  if (autoSize_) FitToCaption();
-  if (onCaptionChanged) onCaptionChanged(*this);
-}
-
-void TControl::SetAutoSize(bool autoSize) {
-  autoSize_ = autoSize;
-  if (autoSize_) FitToCaption();
-}
-
-void TControl::FitToCaption() {
-  const std::string text = Caption();
-  const Extent size = AutoSizeExtent(kind_, TextWidth(text), TextHeight(text));
-  SetSize(size.width, size.height);
-}
-
 // --- state --------------------------------------------------------------------
 
 void TControl::SetEnabled(bool enabled) {
@@ -573,64 +482,6 @@ void TControl::SetEnabled(bool enabled) {
 bool TControl::Visible() const {
   if (!handle_) return visible_;
   return (::GetWindowLongPtrA(handle_, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void TControl::Show() {
-  // Made hidden first: a window made visible is also activated.
-  if (!Handle()) return;
-  visible_ = true;
-  CreateChildWindows();
-  ::ShowWindow(handle_, SW_SHOW);
-  if (IsTopLevelKind(kind_)) ::SetForegroundWindow(handle_);
-}
-
-void TControl::ShowNoActivate() {
-  if (!Handle()) return;
-  visible_ = true;
-  CreateChildWindows();
-  ::ShowWindow(handle_, SW_SHOWNA);
-}
-
-void TControl::Hide() {
-  visible_ = false;
-  if (handle_) ::ShowWindow(handle_, SW_HIDE);
-}
-
-void TControl::SetTopmost(bool topmost) {
-  if (topmost)
-    exStyle_ |= WS_EX_TOPMOST;
-  else
-    exStyle_ &= ~WS_EX_TOPMOST;
-  if (handle_)
-    ::SetWindowPos(handle_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
-bool TControl::SetIconFromResource(const char* name) {
-  HINSTANCE module = ::GetModuleHandleA(nullptr);
-  ownedBigIcon_.reset(static_cast<HICON>(::LoadImageA(
-      module, name, IMAGE_ICON, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
-  ownedSmallIcon_.reset(static_cast<HICON>(::LoadImageA(module, name, IMAGE_ICON,
-                                                        ::GetSystemMetrics(SM_CXSMICON),
-                                                        ::GetSystemMetrics(SM_CYSMICON), 0)));
-  if (!ownedBigIcon_) ownedSmallIcon_.reset();
-  bigIcon_ = ownedBigIcon_.get();
-  smallIcon_ = ownedSmallIcon_ ? ownedSmallIcon_.get() : bigIcon_;
-  ApplyIcons();
-  return bigIcon_ != nullptr;
-}
-
-void TControl::SetSharedIcon(HICON icon) {
-  bigIcon_ = smallIcon_ = icon;
-  ApplyIcons();
-  ownedBigIcon_.reset();
-  ownedSmallIcon_.reset();
-}
-
-void TControl::ApplyIcons() {
-  if (!handle_ || !IsTopLevelKind(kind_)) return;
-  ::SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-  ::SendMessageA(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 }
 
 void TControl::SetStyle(DWORD style) {
@@ -665,110 +516,9 @@ void TControl::ApplyStyle() {
   ::RedrawWindow(handle_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
 }
 
-void TControl::SetFont(const FontSpec& font) {
-  font_ = font;
-  if (!fontHandle_) return;  // made with the window
-  sentrova::FontHandle previous = std::move(fontHandle_);
-  if (handle_) ::SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(PlatformFont()), TRUE);
-  if (autoSize_) FitToCaption();
-}
-
-HFONT TControl::PlatformFont() {
-  if (!fontHandle_) fontHandle_ = CreateFontFor(font_);
-  return fontHandle_.get();
-}
-
-int TControl::TextWidth(const std::string& text) {
-  TCanvas canvas = TCanvas::ForWindow(handle_);
-  canvas.UseFont(PlatformFont());
-  return canvas.TextWidth(text);
-}
-
-int TControl::TextHeight(const std::string& text) {
-  TCanvas canvas = TCanvas::ForWindow(handle_);
-  canvas.UseFont(PlatformFont());
-  return canvas.TextHeight(text);
-}
-
-void TControl::SetColor(COLORREF color) {
-  color_ = color;
-  brush_.reset();
-  if (handle_) ::InvalidateRect(handle_, nullptr, TRUE);
-}
-
-void TControl::SetTextColor(COLORREF color) {
-  textColor_ = color;
-  if (handle_) ::InvalidateRect(handle_, nullptr, TRUE);
-}
-
-void TControl::SetPanelEdge(PanelEdge edge) {
-  DWORD style = style_ & ~(SS_TYPEMASK | SS_SUNKEN);
-  DWORD exStyle = exStyle_ & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE);
-  switch (edge) {
-    case PanelEdge::None:
-      break;
-    case PanelEdge::Sunken:
-      style |= SS_SUNKEN;
-      break;
-    case PanelEdge::Raised:
-      exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-      break;
-    case PanelEdge::Etched:
-      style |= SS_ETCHEDFRAME;
-      break;
-    case PanelEdge::Black:
-      style |= SS_BLACKFRAME;
-      break;
-  }
-  SetStyle(style);
-  SetExStyle(exStyle);
-}
-
-void TControl::SetMultiLine(bool multiLine) {
-  if (kind_ != ControlKind::Editbox || multiLine_ == multiLine) return;
-  multiLine_ = multiLine;
-  if (multiLine) SetSize(kMultiLineEditSize, kMultiLineEditSize);
-  ApplyStyle();
-}
-
-void TControl::SetDefaultButton(bool isDefault) {
-  if (kind_ != ControlKind::Button) return;
-  ModifyStyle(isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, BS_TYPEMASK);
-}
-
-bool TControl::Checked() const {
-  if (handle_) return ::SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return checked_;
-}
-
-void TControl::SetChecked(bool checked) {
-  checked_ = checked;
-  if (handle_) ::SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void TControl::Focus() {
-  if (IsTopLevelKind(kind_)) {
-    if (Handle()) ::SetForegroundWindow(handle_);
-    return;
-  }
-  if (TControl* form = FormOf(); form && form != this) form->currentControl_ = this;
-  if (Handle()) ::SetFocus(handle_);
-}
-
 LRESULT TControl::Send(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = Handle();
   return window ? ::SendMessageA(window, message, wParam, lParam) : 0;
-}
-
-void TControl::Close() {
-  if (handle_) ::SendMessageA(handle_, WM_CLOSE, 0, 0);
-}
-
-void TControl::SetAccelerators(const std::vector<ACCEL>& entries) {
-  accelerators_.reset();
-  if (entries.empty()) return;
-  std::vector<ACCEL> copy = entries;
-  accelerators_.reset(::CreateAcceleratorTableA(copy.data(), static_cast<int>(copy.size())));
 }
 
 }  // namespace sentrova

@@ -152,4 +152,20 @@ bool TControl::SelectRow(int row) {
   return Send(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
+bool TControl::HandleChildNotify(const NMHDR& header, LRESULT& result) {
+  if (kind_ != ControlKind::Listview) return false;
+  result = 0;
+  if (header.code == LVN_ITEMCHANGED) {
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    if (!(change.uChanged & LVIF_STATE) || !onRowChanged) return false;
+    onRowChanged(*this, change.iItem);
+    return true;
+  }
+  if (header.code == NM_CLICK && onClick) {
+    onClick(*this);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace sentrova
