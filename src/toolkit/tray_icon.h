@@ -20,6 +20,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,10 +34,13 @@ struct TMessage;
 
 // The callback message of every tray icon; its lParam is the mouse message.
 inline constexpr UINT kTrayCallbackMessage = 0xB008;
-// The first-version record's size (the shell reads a record of a size it
-// does not know as the first version; the buffer passed is always a whole
-// NOTIFYICONDATAA, so nothing beyond it is read).
-inline constexpr DWORD kTrayRecordSize = 88;
+// The first-version record's size for this program's word size: up to the
+// end of the 64-character tip (88 bytes in a 32-bit program, 104 in a 64-bit
+// one, whose handles are wider). A 64-bit shell may refuse the 32-bit size.
+// The buffer passed is always a whole NOTIFYICONDATAA, so nothing beyond it
+// is read.
+inline constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, szTip) + 64;
+static_assert(kTrayRecordSize == (sizeof(void*) == 8 ? 104 : 88));
 // Flags of add and modify: message, icon and tip.
 inline constexpr UINT kTrayRecordFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
