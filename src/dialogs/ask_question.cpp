@@ -132,6 +132,10 @@ class TFormAsk {
     window_.onClose = [this](TControl&) { Answer(kResultNo); };
     window_.AddHook(this, [this](TMessage& m) { return OnFormMessage(m); });
     window_.onKeyDown = [this](TControl&, int key) { return OnKey(key); };
+    // Within the guard's second no key reaches the dialog at all: a key meant
+    // for another window must neither answer (Enter, Escape, Space on the
+    // focused button) nor move through the dialog.
+    window_.onKeyPreview = [this](TControl&, const MSG&) { return InKeyGuard(); };
     if (!window_.Handle()) throw std::runtime_error("no window");
     ::SetPropA(::GetDesktopWindow(), kLastQuestionWindowProperty, window_.Handle());
 
@@ -189,6 +193,7 @@ class TFormAsk {
     yes_->onClick = [this](TControl&) { Answer(kResultYes); };
     no_->onClick = [this](TControl&) { Answer(kResultNo); };
     Place(*yes_, layout.yes);
+    yes_->ModifyStyle(WS_GROUP, 0);  // the arrow keys move among the buttons
     Place(*no_, layout.no);
     yes_->SetFont(buttonFont);
     no_->SetFont(buttonFont);
@@ -225,12 +230,10 @@ class TFormAsk {
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     defaultButton_->Focus();
     // A window destroyed behind our back (a parent thread tearing down) ends
-    // the wait as well, with the answer decided so far.
-    while (result_ == 0 && ::IsWindow(window_.HandleIfCreated())) {
-      ProcessMessages();
-      if (result_ != 0) break;
-      ::Sleep(10);
-    }
+    // the wait as well, with the answer decided so far. Its destruction
+    // reaches this thread as messages, so the blocking wait sees it.
+    const HWND window = window_.HandleIfCreated();
+    RunModalLoop([&] { return result_ != 0 || !::IsWindow(window); });
     return result_ == kResultYes;
   }
 
@@ -251,6 +254,10 @@ class TFormAsk {
 
   static void Place(TControl& control, const AskRect& r) {
     control.SetBounds(r.left, r.top, r.width, r.height);
+  }
+
+  bool InKeyGuard() const {
+    return shownAt_ == 0 || ::GetTickCount64() - shownAt_ <= kKeyGuardMs;
   }
 
   bool OnKey(int key) {

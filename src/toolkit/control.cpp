@@ -91,14 +91,16 @@ DWORD DefaultStyle(ControlKind kind) {
       return WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON;
     case ControlKind::Checkbox:
       return WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX;
+    // Texts and pictures start a group of the arrow keys, as the platform's
+    // dialog templates make them: the controls after a text are its group.
     case ControlKind::Label:
-      return WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
+      return WS_CHILD | WS_GROUP | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
     case ControlKind::WordWrapLabel:
-      return WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+      return WS_CHILD | WS_GROUP | SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
     case ControlKind::Paintbox:
-      return WS_CHILD | SS_NOTIFY;
+      return WS_CHILD | WS_GROUP | SS_NOTIFY;
     case ControlKind::Panel:
-      return WS_CHILD | WS_CLIPSIBLINGS;
+      return WS_CHILD | WS_GROUP | WS_CLIPSIBLINGS;
     case ControlKind::Editbox:
       return WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL;
     case ControlKind::Listview:
@@ -145,6 +147,11 @@ TControl::TControl(ControlKind kind, TControl* parent, std::string caption)
       style_(DefaultStyle(kind)),
       exStyle_(DefaultExStyle(kind)) {
   if (parent_) {
+    // A form's first control starts a group whatever its kind: the arrow
+    // keys' groups run from one WS_GROUP control to the next.
+    if (parent_->kind_ == ControlKind::Form && parent_->children_.empty() &&
+        !IsTopLevelKind(kind))
+      style_ |= WS_GROUP;
     parent_->children_.push_back(this);
     font_ = parent_->font_;
     color_ = parent_->color_;
@@ -429,6 +436,8 @@ bool TControl::HandleOwn(TMessage& m) {
         if (TControl* app = Application()) app->currentForm_ = this;
       }
       return false;
+    case WM_NEXTDLGCTL:
+      return kind_ == ControlKind::Form && NextControl(m);
     case WM_CLOSE:
       if (!onClose) return false;
       onClose(*this);

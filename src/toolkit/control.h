@@ -73,6 +73,9 @@ class TControl {
   using RowHandler = std::function<void(TControl& sender, int row)>;
   // Menu and accelerator commands; returns true when handled.
   using CommandHandler = std::function<bool(TControl& sender, int command)>;
+  // A key message (WM_KEYDOWN ... WM_SYSDEADCHAR) before it is used; returns
+  // true to drop it.
+  using KeyPreviewHandler = std::function<bool(TControl& form, const MSG& message)>;
 
   // A control of `kind` inside `parent` (for App and Form: owned by
   // `parent`'s window, or unowned when null). A new child starts at the
@@ -215,6 +218,10 @@ class TControl {
   KeyHandler onKeyDown;
   RowHandler onRowChanged;   // list view: a row's state (selection, check box) changed
   CommandHandler onCommand;  // menu and accelerator commands
+  // Forms: every key message for the form or one of its controls, as the
+  // toolkit's message processing takes it, before keyboard navigation and
+  // dispatch (see DialogNavigation); returns true to drop the message.
+  KeyPreviewHandler onKeyPreview;
 
   // List view (Listview kind). Rows and columns count from 0.
   void SetListExStyle(DWORD exStyle);  // LVS_EX_CHECKBOXES, LVS_EX_FULLROWSELECT...
@@ -262,6 +269,7 @@ class TControl {
   bool HandleChildCommand(int code);
   bool HandleChildNotify(const NMHDR& header, LRESULT& result);
   bool ColorChild(TMessage& message);
+  bool NextControl(TMessage& message);
   void FitToCaption();
   void ApplyStyle();
   void ApplyIcons();

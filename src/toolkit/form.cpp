@@ -89,4 +89,20 @@ void TControl::SetAccelerators(const std::vector<ACCEL>& entries) {
   accelerators_.reset(::CreateAcceleratorTableA(copy.data(), static_cast<int>(copy.size())));
 }
 
+// WM_NEXTDLGCTL, which the platform's keyboard handling sends to a form as
+// it does to a dialog (a mnemonic on a text moves the focus on past it):
+// with lParam set, wParam is the control to focus; else wParam chooses the
+// previous (non-zero) or next control with WS_TABSTOP.
+bool TControl::NextControl(TMessage& m) {
+  const HWND target = m.lParam ? reinterpret_cast<HWND>(m.wParam)
+                               : ::GetNextDlgTabItem(handle_, ::GetFocus(), m.wParam != 0);
+  if (target && ::IsChild(handle_, target)) {
+    ::SetFocus(target);
+    if (::SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+      ::SendMessageA(target, EM_SETSEL, 0, -1);
+  }
+  m.result = 0;
+  return true;
+}
+
 }  // namespace sentrova

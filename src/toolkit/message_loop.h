@@ -5,6 +5,8 @@
 //   RunModalLoop([&] { return result != 0; });
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 
 namespace sentrova {
@@ -13,7 +15,8 @@ class TControl;
 
 // Takes one message from the calling thread's queue, if there is one, and
 // translates and dispatches it; the quit message (WM_QUIT) is taken but not
-// dispatched (see QuitReceived). True when a message was taken.
+// dispatched (see QuitReceived). A keyboard message of a form's window goes
+// through DialogNavigation first. True when a message was taken.
 bool ProcessMessage();
 
 // The same, but a keyboard message goes first to the accelerator table of
@@ -24,10 +27,32 @@ bool ProcessMessage(TControl& control);
 // Processes every message waiting in the calling thread's queue.
 void ProcessMessages();
 
-// Processes every waiting message, then sleeps 10 ms, until `done` says so
-// (checked after each round of messages), so that a waiting dialog costs
-// almost no processor time.
+// Processes every waiting message, then waits without using the processor
+// until the next one arrives (posted, sent or input), until `done` says so
+// (checked after each round of messages). A `done` that another thread
+// changes must be followed by a message to the waiting thread (a
+// PostThreadMessage of WM_NULL is enough). A quit message taken meanwhile is
+// posted again when the loop ends, for the caller's own loop.
 void RunModalLoop(const std::function<bool()>& done);
+
+// Blocks the calling thread, without using the processor, until a message
+// is waiting in its queue (also one already seen but not taken) or being
+// sent to one of its windows, or `timeoutMs` has passed. True for a message.
+bool WaitForMessage(DWORD timeoutMs = INFINITE);
+
+// Keyboard navigation for the toolkit's forms, as in the platform's dialogs:
+// Tab and Shift+Tab move the focus through the controls with WS_TABSTOP in
+// their order of creation, the arrow keys through the controls of the
+// focused control's group (WS_GROUP marks a group's first control; texts
+// and pictures are passed over), and Alt with the letter after "&" in a
+// button's or check box's caption clicks it. A control that asks for these
+// keys (WM_GETDLGCODE: edit text, list rows) gets them instead. Enter and
+// Escape are left to the form and its controls. A form's onKeyPreview sees
+// each key message first and may drop it. Message processing calls this for
+// every keyboard message; a loop of its own calls it before translating and
+// dispatching, which it must skip when this returns true (the message was
+// used, or translated and dispatched here).
+bool DialogNavigation(MSG& msg);
 
 // True once message processing took a quit message on the calling thread,
 // so that an outer loop can still end after a dialog's loop swallowed it;

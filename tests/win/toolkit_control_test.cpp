@@ -538,19 +538,101 @@ TEST(MessageProcessing, ModalLoopRunsUntilItsFlagIsSet) {
   ok.onClick = [&](TControl&) { result = 1; };
   form.Show();
   std::atomic<bool> gaveUp{false};
+  const DWORD loopThread = ::GetCurrentThreadId();
   std::thread driver([&] {
     HWND window = nullptr;
     if (!test::WaitFor([&] { return (window = ::FindWindowA(nullptr, "Modal loop test")) != nullptr; },
                        10000)) {
       gaveUp = true;
+      ::PostThreadMessageA(loopThread, WM_NULL, 0, 0);  // the loop waits for a message
       return;
     }
+    ::Sleep(200);  // the loop is waiting by now (or soon): a message wakes it
     ::PostMessageA(::GetWindow(window, GW_CHILD), BM_CLICK, 0, 0);
   });
+  ::PostQuitMessage(5);  // taken by the loop, which goes on, and put back at its end
   RunModalLoop([&] { return result != 0 || gaveUp; });
   driver.join();
   EXPECT_FALSE(gaveUp);
   EXPECT_EQ(result, 1);
+  MSG quit{};
+  EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(quit.wParam, 5u);
+}
+
+// Keys posted to the focused control and taken by the toolkit's message
+// processing, as the user's keys are: where the focus goes, what is clicked.
+TEST(MessageProcessing, FormsTakeTabArrowsAndMnemonicsButLeaveEnterAndEscape) {
+  TControl form(ControlKind::Form, nullptr, "keyboard");
+  TControl& name = form.Add(ControlKind::Label, "Name:");
+  TControl& edit = form.Add(ControlKind::Editbox, "example.com");
+  TControl& keep = form.Add(ControlKind::Checkbox, "&Keep");
+  TControl& add = form.Add(ControlKind::Button, "&Add");
+  TControl& remove = form.Add(ControlKind::Button, "&Remove");
+  TControl& close = form.Add(ControlKind::Button, "Close");
+  add.ModifyStyle(WS_GROUP, 0);  // the buttons are one group
+  TControl* all[] = {&name, &edit, &keep, &add, &remove, &close};
+  for (int i = 0; i < 6; ++i) all[i]->SetBounds(10 + 90 * i, 10, 80, 22);
+  std::string clicked;
+  std::vector<WPARAM> keysAtControls;
+  for (TControl* c : {&add, &remove, &close})
+    c->onClick = [&](TControl& b) { clicked += b.Caption() + ";"; };
+  for (TControl* c : all)
+    c->onKeyDown = [&](TControl&, int key) {
+      keysAtControls.push_back(static_cast<WPARAM>(key));
+      return true;
+    };
+  form.SetSize(600, 80);
+  form.Show();
+  edit.Focus();
+  ProcessMessages();
+
+  struct Step {
+    UINT message;
+    WPARAM key;
+    bool shift;
+    TControl* focus;  // afterwards
+    const char* clicked;
+  };
+  const Step steps[] = {
+      {WM_KEYDOWN, VK_TAB, false, &keep, ""},            // label: no tab stop
+      {WM_KEYDOWN, VK_TAB, false, &add, ""},
+      {WM_KEYDOWN, VK_TAB, true, &keep, ""},             // Shift+Tab
+      {WM_KEYDOWN, VK_TAB, true, &edit, ""},
+      {WM_KEYDOWN, VK_TAB, true, &close, ""},            // wraps around
+      {WM_KEYDOWN, VK_TAB, false, &edit, ""},
+      {WM_KEYDOWN, VK_RIGHT, false, &edit, ""},          // the edit box keeps its arrows
+      {WM_KEYDOWN, VK_TAB, false, &keep, ""},
+      {WM_KEYDOWN, VK_DOWN, false, &edit, ""},           // its group: label, edit, check box
+      {WM_KEYDOWN, VK_TAB, false, &keep, ""},
+      {WM_KEYDOWN, VK_TAB, false, &add, ""},
+      {WM_KEYDOWN, VK_RIGHT, false, &remove, ""},        // within the buttons' group
+      {WM_KEYDOWN, VK_DOWN, false, &close, ""},
+      {WM_KEYDOWN, VK_DOWN, false, &add, ""},            // wraps within the group
+      {WM_KEYDOWN, VK_UP, false, &close, ""},
+      {WM_SYSCHAR, 'r', false, &remove, "&Remove;"},     // Alt+R clicks it
+      {WM_SYSCHAR, 'K', false, &keep, ""},               // Alt+K ticks the box
+      {WM_KEYDOWN, VK_RETURN, false, &keep, ""},         // reaches the control as it is
+      {WM_KEYDOWN, VK_ESCAPE, false, &keep, ""},
+  };
+  BYTE keys[256] = {};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "message " << step.message << " key " << step.key
+                                    << (step.shift ? " with Shift" : ""));
+    clicked.clear();
+    keys[VK_SHIFT] = step.shift ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    ::PostMessageA(::GetFocus(), step.message, step.key, step.message == WM_SYSCHAR ? 1 << 29 : 1);
+    ProcessMessages();
+    EXPECT_EQ(::GetFocus(), step.focus->Handle());
+    EXPECT_EQ(clicked, step.clicked);
+  }
+  keys[VK_SHIFT] = 0;
+  ::SetKeyboardState(keys);
+  EXPECT_TRUE(keep.Checked());
+  EXPECT_EQ(keysAtControls, (std::vector<WPARAM>{VK_RIGHT, VK_RETURN, VK_ESCAPE}))
+      << "only the edit box's arrow, Enter and Escape reach the controls' key handlers";
+  EXPECT_EQ(form.CurrentControl(), &keep);
 }
 
 // Picks the first item of the popup menu that appears, from another thread.
