@@ -257,9 +257,25 @@ HWND TControl::CreateWindowNow() {
   tCreating = outer;
   if (!window) return nullptr;
   if (handle_ != window) Bind(window);  // a class whose first message came late
+  if (!topLevel) TakeSiblingOrder();
   ApplyAfterCreation();
   CreateChildWindows();
   return handle_;
+}
+
+// The focus order of Tab and the arrow keys is the stacking order of the
+// children, which must follow the order they were added in even when one
+// child's window is made before those of the siblings added before it (a
+// button focused before its form is shown): it goes right after the last
+// such sibling that has a window.
+void TControl::TakeSiblingOrder() {
+  HWND after = HWND_TOP;
+  for (TControl* sibling : parent_->children_) {
+    if (sibling == this) break;
+    if (!IsTopLevelKind(sibling->kind_) && sibling->handle_) after = sibling->handle_;
+  }
+  ::SetWindowPos(handle_, after, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 void TControl::CreateChildWindows() {

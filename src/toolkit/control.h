@@ -260,6 +260,7 @@ class TControl {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HWND CreateWindowNow();
   void CreateChildWindows();
+  void TakeSiblingOrder();
   void ApplyAfterCreation();
   void Bind(HWND window);
   void Unbind();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "branding/translate.h"
+#include "dialogs/ask_layout.h"
 #include "dialogs/ask_question.h"
 #include "platform/com.h"
 #include "platform/registry.h"
@@ -304,6 +305,63 @@ TEST_F(AskQuestionTest, EnterDoesNothingInTheFirstSecondAndAnswersYesAfterIt) {
     EXPECT_TRUE(answer);
   }
   EXPECT_TRUE(checked) << "the early key never came within half a second";
+}
+
+// Keys as the user types them: posted to the focused control and taken by
+// the dialog's own message loop, which gives them keyboard navigation.
+void Post(HWND control, WPARAM key) {
+  ::PostMessageA(control, WM_KEYDOWN, key, 1);
+  ::PostMessageA(control, WM_KEYUP, key, 0xC0000001);
+}
+
+// Waits until the dialog's thread has taken every message posted to
+// `control` so far: a highlight posted behind them shows up, and goes.
+bool PostedKeysTaken(HWND control) {
+  ::PostMessageA(control, BM_SETSTATE, TRUE, 0);
+  const bool taken = test::WaitFor(
+      [&] { return (::SendMessageA(control, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; }, kWaitMs);
+  ::SendMessageA(control, BM_SETSTATE, FALSE, 0);
+  return taken;
+}
+
+TEST_F(AskQuestionTest, KeysReachTheCheckboxButNoneCountsInTheFirstSecond) {
+  bool checked = false;
+  for (int attempt = 0; attempt < 3 && !checked; ++attempt) {
+    bool inGuard = false, flag = false;
+    const ULONGLONG asked = ::GetTickCount64();  // the dialog is shown later
+    const bool answer = Plain(
+        "Sentrova - Keys",
+        [&](HWND dialog) {
+          HWND yes = Child(dialog, "Yes"), no = Child(dialog, "No"), box = CheckboxOf(dialog);
+          ASSERT_TRUE(FocusSettlesOn(testThread_, yes));
+          // Space would press the focused "Yes"; Enter, Tab and arrows are dropped too.
+          for (WPARAM key : {VK_SPACE, VK_RETURN, VK_TAB, VK_RIGHT}) Post(yes, key);
+          ASSERT_TRUE(PostedKeysTaken(yes));
+          inGuard = ::GetTickCount64() - asked < kKeyGuardMs;
+          EXPECT_TRUE(::IsWindowVisible(dialog));
+          EXPECT_EQ(FocusOf(testThread_), yes);
+          ::Sleep(1200);
+          struct Step {
+            WPARAM key;
+            HWND focus;  // afterwards
+          };
+          const Step steps[] = {{VK_RIGHT, no}, {VK_RIGHT, yes}, {VK_TAB, no},
+                                {VK_TAB, box},  {VK_SPACE, box}, {VK_DOWN, box}};
+          for (const Step& step : steps) {
+            Post(FocusOf(testThread_), step.key);
+            EXPECT_TRUE(FocusSettlesOn(testThread_, step.focus)) << "key " << step.key;
+          }
+          EXPECT_TRUE(test::WaitFor(
+              [&] { return ::SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, kWaitMs));
+          Post(box, VK_RETURN);  // Enter on the check box answers "Yes"
+        },
+        flag);
+    if (!inGuard) continue;
+    checked = true;
+    EXPECT_TRUE(answer);
+    EXPECT_TRUE(flag) << "the check box was ticked from the keyboard";
+  }
+  EXPECT_TRUE(checked) << "the early keys were never taken within the first second";
 }
 
 TEST_F(AskQuestionTest, EscapeOnAnyControlAnswersNoAfterTheFirstSecond) {

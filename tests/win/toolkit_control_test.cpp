@@ -583,6 +583,7 @@ TEST(MessageProcessing, FormsTakeTabArrowsAndMnemonicsButLeaveEnterAndEscape) {
       return true;
     };
   form.SetSize(600, 80);
+  remove.Handle();  // made before its siblings, yet in its place in the focus order
   form.Show();
   edit.Focus();
   ProcessMessages();
