@@ -341,15 +341,11 @@ TEST_F(AskQuestionTest, KeysReachTheCheckboxButNoneCountsInTheFirstSecond) {
           EXPECT_TRUE(::IsWindowVisible(dialog));
           EXPECT_EQ(FocusOf(testThread_), yes);
           ::Sleep(1200);
-          struct Step {
-            WPARAM key;
-            HWND focus;  // afterwards
-          };
-          const Step steps[] = {{VK_RIGHT, no}, {VK_RIGHT, yes}, {VK_TAB, no},
-                                {VK_TAB, box},  {VK_SPACE, box}, {VK_DOWN, box}};
-          for (const Step& step : steps) {
-            Post(FocusOf(testThread_), step.key);
-            EXPECT_TRUE(FocusSettlesOn(testThread_, step.focus)) << "key " << step.key;
+          // Then they move the focus (arrows among the buttons) and tick the box.
+          for (auto [key, focus] : {std::pair{VK_RIGHT, no}, {VK_RIGHT, yes}, {VK_TAB, no},
+                                    {VK_TAB, box}, {VK_SPACE, box}, {VK_DOWN, box}}) {
+            Post(FocusOf(testThread_), key);
+            EXPECT_TRUE(FocusSettlesOn(testThread_, focus)) << "key " << key;
           }
           EXPECT_TRUE(test::WaitFor(
               [&] { return ::SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }, kWaitMs));

@@ -563,58 +563,48 @@ TEST(MessageProcessing, ModalLoopRunsUntilItsFlagIsSet) {
 // Keys posted to the focused control and taken by the toolkit's message
 // processing, as the user's keys are: where the focus goes, what is clicked.
 TEST(MessageProcessing, FormsTakeTabArrowsAndMnemonicsButLeaveEnterAndEscape) {
+  // A text, an edit box, a check box, then a group of three buttons.
   TControl form(ControlKind::Form, nullptr, "keyboard");
-  TControl& name = form.Add(ControlKind::Label, "Name:");
-  TControl& edit = form.Add(ControlKind::Editbox, "example.com");
-  TControl& keep = form.Add(ControlKind::Checkbox, "&Keep");
-  TControl& add = form.Add(ControlKind::Button, "&Add");
-  TControl& remove = form.Add(ControlKind::Button, "&Remove");
-  TControl& close = form.Add(ControlKind::Button, "Close");
-  add.ModifyStyle(WS_GROUP, 0);  // the buttons are one group
-  TControl* all[] = {&name, &edit, &keep, &add, &remove, &close};
-  for (int i = 0; i < 6; ++i) all[i]->SetBounds(10 + 90 * i, 10, 80, 22);
+  std::vector<TControl*> c;
   std::string clicked;
   std::vector<WPARAM> keysAtControls;
-  for (TControl* c : {&add, &remove, &close})
-    c->onClick = [&](TControl& b) { clicked += b.Caption() + ";"; };
-  for (TControl* c : all)
-    c->onKeyDown = [&](TControl&, int key) {
+  for (auto [kind, caption] : {std::pair{ControlKind::Label, "Name:"}, {ControlKind::Editbox, "x"},
+                               {ControlKind::Checkbox, "&Keep"}, {ControlKind::Button, "&Add"},
+                               {ControlKind::Button, "&Remove"}, {ControlKind::Button, "Close"}}) {
+    c.push_back(&form.Add(kind, caption));
+    c.back()->SetBounds(90 * static_cast<int>(c.size()), 10, 80, 22);
+    c.back()->onClick = [&](TControl& b) { clicked = b.Caption(); };
+    c.back()->onKeyDown = [&](TControl&, int key) {
       keysAtControls.push_back(static_cast<WPARAM>(key));
       return true;
     };
+  }
+  c[3]->ModifyStyle(WS_GROUP, 0);
   form.SetSize(600, 80);
-  remove.Handle();  // made before its siblings, yet in its place in the focus order
+  c[4]->Handle();  // made before its siblings, yet in its place in the focus order
   form.Show();
-  edit.Focus();
+  c[1]->Focus();
   ProcessMessages();
 
   struct Step {
     UINT message;
     WPARAM key;
     bool shift;
-    TControl* focus;  // afterwards
+    int focus;  // afterwards
     const char* clicked;
   };
   const Step steps[] = {
-      {WM_KEYDOWN, VK_TAB, false, &keep, ""},            // label: no tab stop
-      {WM_KEYDOWN, VK_TAB, false, &add, ""},
-      {WM_KEYDOWN, VK_TAB, true, &keep, ""},             // Shift+Tab
-      {WM_KEYDOWN, VK_TAB, true, &edit, ""},
-      {WM_KEYDOWN, VK_TAB, true, &close, ""},            // wraps around
-      {WM_KEYDOWN, VK_TAB, false, &edit, ""},
-      {WM_KEYDOWN, VK_RIGHT, false, &edit, ""},          // the edit box keeps its arrows
-      {WM_KEYDOWN, VK_TAB, false, &keep, ""},
-      {WM_KEYDOWN, VK_DOWN, false, &edit, ""},           // its group: label, edit, check box
-      {WM_KEYDOWN, VK_TAB, false, &keep, ""},
-      {WM_KEYDOWN, VK_TAB, false, &add, ""},
-      {WM_KEYDOWN, VK_RIGHT, false, &remove, ""},        // within the buttons' group
-      {WM_KEYDOWN, VK_DOWN, false, &close, ""},
-      {WM_KEYDOWN, VK_DOWN, false, &add, ""},            // wraps within the group
-      {WM_KEYDOWN, VK_UP, false, &close, ""},
-      {WM_SYSCHAR, 'r', false, &remove, "&Remove;"},     // Alt+R clicks it
-      {WM_SYSCHAR, 'K', false, &keep, ""},               // Alt+K ticks the box
-      {WM_KEYDOWN, VK_RETURN, false, &keep, ""},         // reaches the control as it is
-      {WM_KEYDOWN, VK_ESCAPE, false, &keep, ""},
+      {WM_KEYDOWN, VK_TAB, false, 2, ""},  {WM_KEYDOWN, VK_TAB, false, 3, ""},
+      {WM_KEYDOWN, VK_TAB, true, 2, ""},   {WM_KEYDOWN, VK_TAB, true, 1, ""},
+      {WM_KEYDOWN, VK_TAB, true, 5, ""},   // wraps around, past the text
+      {WM_KEYDOWN, VK_RIGHT, false, 3, ""},  {WM_KEYDOWN, VK_DOWN, false, 4, ""},
+      {WM_KEYDOWN, VK_UP, false, 3, ""},     {WM_KEYDOWN, VK_UP, false, 5, ""},  // within the group
+      {WM_KEYDOWN, VK_TAB, false, 1, ""},
+      {WM_KEYDOWN, VK_RIGHT, false, 1, ""},  // the edit box keeps its arrows
+      {WM_KEYDOWN, VK_TAB, false, 2, ""},
+      {WM_KEYDOWN, VK_DOWN, false, 1, ""},   // the text's group, which skips the text
+      {WM_SYSCHAR, 'r', false, 4, "&Remove"}, {WM_SYSCHAR, 'K', false, 2, "&Keep"},  // Alt
+      {WM_KEYDOWN, VK_RETURN, false, 2, ""}, {WM_KEYDOWN, VK_ESCAPE, false, 2, ""},
   };
   BYTE keys[256] = {};
   for (const Step& step : steps) {
@@ -625,15 +615,14 @@ TEST(MessageProcessing, FormsTakeTabArrowsAndMnemonicsButLeaveEnterAndEscape) {
     ::SetKeyboardState(keys);
     ::PostMessageA(::GetFocus(), step.message, step.key, step.message == WM_SYSCHAR ? 1 << 29 : 1);
     ProcessMessages();
-    EXPECT_EQ(::GetFocus(), step.focus->Handle());
+    EXPECT_EQ(::GetFocus(), c[step.focus]->Handle());
     EXPECT_EQ(clicked, step.clicked);
   }
   keys[VK_SHIFT] = 0;
   ::SetKeyboardState(keys);
-  EXPECT_TRUE(keep.Checked());
+  EXPECT_TRUE(c[2]->Checked());
   EXPECT_EQ(keysAtControls, (std::vector<WPARAM>{VK_RIGHT, VK_RETURN, VK_ESCAPE}))
       << "only the edit box's arrow, Enter and Escape reach the controls' key handlers";
-  EXPECT_EQ(form.CurrentControl(), &keep);
 }
 
 // Picks the first item of the popup menu that appears, from another thread.
