@@ -80,7 +80,13 @@ bool DialogNavigation(MSG& msg) {
   if (!IsKeyboardMessage(msg.message)) return false;
   TControl* form = FormHolding(msg.hwnd);
   if (!form) return false;
-  if (form->onKeyPreview && form->onKeyPreview(*form, msg)) return true;
+  if (form->onKeyPreview) {
+    try {
+      if (form->onKeyPreview(*form, msg)) return true;
+    } catch (...) {
+      // A failing preview drops nothing, as a failing hook is passed over.
+    }
+  }
   // Enter and Escape go to the controls as they are: each form decides what
   // they mean (none of them is turned into an OK or Cancel command here).
   if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) return false;
