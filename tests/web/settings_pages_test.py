@@ -315,7 +315,8 @@ class SettingsPages(unittest.TestCase):
         box = self.driver.find_element(By.ID, "HOME_URL")
         self.assertEqual(box.get_attribute("maxlength"), "250")
         for typed, saved in [("www.example.com", "http://www.example.com"), ("https://example.com/a", "https://example.com/a"),
-                             ("www.example.com:8080/", "http://www.example.com:8080/"), ("", "about:blank"),
+                             ("intranet-01:8080/", "http://intranet-01:8080/"), ("webserver1:8080/", "webserver1:8080/"),
+                             ("", "about:blank"),
                              ("  example.org  ", "http://example.org")]:
             box.send_keys(Keys.CONTROL, "a")  # as a user replaces the text, so that leaving it is a change
             box.send_keys(Keys.BACKSPACE, typed) if typed else box.send_keys(Keys.BACKSPACE)
