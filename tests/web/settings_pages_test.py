@@ -26,6 +26,7 @@ import uuid
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions
@@ -229,8 +230,17 @@ class SettingsPages(unittest.TestCase):
         return [c for c in self.state("calls") if name in (None, c[0])]
 
     def wait_for_calls(self, name, count):
-        WebDriverWait(self.driver, WAIT).until(lambda d: len(self.calls(name)) >= count)
-        WebDriverWait(self.driver, WAIT).until(lambda d: d.execute_script("return document.readyState") == "complete")
+        # A reload may be under way: a script run on the leaving page is retried.
+        wait = WebDriverWait(self.driver, WAIT, ignored_exceptions=(WebDriverException,))
+        wait.until(lambda d: len(self.calls(name)) >= count)
+        wait.until(lambda d: d.execute_script("return document.readyState") == "complete")
+
+    def click_for_call(self, element):
+        """Clicks as a user does and returns the one call that the click made."""
+        before = len(self.calls())
+        element.click()
+        self.wait_for_calls(None, before + 1)
+        return self.calls()[before:]
 
     def control(self, key, kind):
         by = (By.CSS_SELECTOR, "input[name=%s]" % key) if kind == "radio" else (By.ID, key)
@@ -301,7 +311,9 @@ class SettingsPages(unittest.TestCase):
                         self.driver.execute_script("arguments[0].click()", self.control(key, kind)
                                                    if kind != "radio" else self.driver.find_element(By.ID, key + "_0"))
                     elif kind == "select":
-                        Select(self.control(key, kind)).select_by_index(-1 + len(Select(self.control(key, kind)).options))
+                        choice = Select(self.control(key, kind))
+                        choice.select_by_index(len(choice.options) - 1)
+                        self.wait_for_calls(None, before + 1)
                     else:
                         continue
                     written = self.calls()[before:]
@@ -344,8 +356,7 @@ class SettingsPages(unittest.TestCase):
     def test_buttons_forward_their_commands(self):
         for key in ("CLEAN", "COOKIES"):
             self.open_page("opt_cleanup")
-            self.driver.find_element(By.ID, key).click()
-            self.assertEqual(self.calls("ButtonClick"), [["ButtonClick", "VRX", key]])
+            self.assertEqual(self.click_for_call(self.driver.find_element(By.ID, key)), [["ButtonClick", "VRX", key]])
 
     def test_help_links_open_the_topic(self):
         portal = "https://support.brindle-soft.example/portal/?p=sentrova&t=settings&i="
@@ -355,9 +366,9 @@ class SettingsPages(unittest.TestCase):
                     self.open_page(page, SETTINGS_HELP=help_base)
                     for key, kind, _, topic in table:
                         if topic:
-                            self.row(key, kind).find_element(By.CSS_SELECTOR, "a.help").click()
-                            self.assertEqual(self.calls()[-1], ["open", (help_base or portal) + str(topic), "SentrovaHelp",
-                                                                "width=790,height=540,resizable=yes,scrollbars=yes"])
+                            link = self.row(key, kind).find_element(By.CSS_SELECTOR, "a.help")
+                            self.assertEqual(self.click_for_call(link), [["open", (help_base or portal) + str(topic), "SentrovaHelp",
+                                                                          "width=790,height=540,resizable=yes,scrollbars=yes"]])
 
 
 def take_shots(folder):
