@@ -1,15 +1,17 @@
 #!/usr/bin/python3
 """The settings pages, as the built sentrova.exe carries them, in headless Chromium.
 
-Usage: settings_pages_test.py SENTROVA_EXE [--shots DIR] [unittest arguments]
+Usage: settings_pages_test.py SENTROVA_EXE [QBHOST_EXE] [unittest arguments]
+       settings_pages_test.py SENTROVA_EXE --shots DIR
 
 The HTML resources (type 23) and the DEFSET, CONFIG and LABELS texts are read
 from the executable's resource section, the resources are served on 127.0.0.1
 under their lower-case names, and every page gets a recording stand-in for the
 host's page object "cfg" that starts from the program's own defaults. The
 stand-in keeps its values and its call log in the tab's session storage, so
-that both survive the page reloading itself. With --shots the three pages are
-photographed at 450 x 470 instead.
+that both survive the page reloading itself. Given the stand-in host, the
+folder that "qbhost pages" writes is opened from disk as a user would. With
+--shots the three pages are photographed at 450 x 470 instead.
 """
 import html
 import http.server
@@ -17,6 +19,7 @@ import json
 import os
 import re
 import shutil
+import subprocess
 import struct
 import sys
 import tempfile
@@ -73,6 +76,7 @@ def name_values(text):
 
 
 EXE = sys.argv[1] if len(sys.argv) > 1 else ""
+QBHOST = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2].endswith(".exe") else None
 RES = pe_resources(EXE) if EXE else {}
 PAGES = {name.lower(): body for (rtype, name), body in RES.items() if rtype == 23}
 DEFAULTS = {**name_values(RES.get((10, "DEFSET"), b"")), **name_values(RES.get((10, "CONFIG"), b""))}
@@ -370,6 +374,26 @@ class SettingsPages(unittest.TestCase):
                             self.assertEqual(self.click_for_call(link), [["open", (help_base or portal) + str(topic), "SentrovaHelp",
                                                                           "width=790,height=540,resizable=yes,scrollbars=yes"]])
 
+    @unittest.skipUnless(QBHOST, "the stand-in host is not given")
+    def test_stand_in_host_writes_pages_that_open_from_disk(self):
+        folder = tempfile.mkdtemp(prefix="sentrova-pages-", dir="/tmp")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        wine_run = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "wine-run")
+        root = os.path.join(os.path.dirname(os.path.dirname(QBHOST)), "wine")
+        subprocess.run([wine_run, "--root", root, "--timeout", "120", QBHOST, "pages", "Z:" + folder.replace("/", "\\")],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        for page, (_, table) in TABLES.items():
+            with self.subTest(page=page):
+                self.driver.get_log("browser")
+                self.driver.get("file://%s/%s.html" % (folder, page))
+                WebDriverWait(self.driver, WAIT).until(lambda d: "Not connected to a toolbar host" in d.find_element(By.TAG_NAME, "body").text)
+                self.assertEqual(self.driver.execute_script("return getComputedStyle(document.body).color"), "rgb(31, 41, 51)")
+                self.assertTrue(all(i.get_attribute("naturalWidth") != "0" for i in self.driver.find_elements(By.TAG_NAME, "img")))
+                for key, kind, _, _ in table:
+                    if kind in ("check", "disabled"):
+                        self.assertEqual(self.shown(key, kind), DEFAULTS[key] != "0", key)
+                self.assertEqual([e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"], [])
+
 
 def take_shots(folder):
     server, profile = Server(), tempfile.mkdtemp(prefix="sentrova-shots-")
@@ -393,4 +417,4 @@ if __name__ == "__main__":
     if len(sys.argv) > 3 and sys.argv[2] == "--shots":
         take_shots(sys.argv[3])
     else:
-        unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+        unittest.main(argv=[sys.argv[0]] + sys.argv[3 if QBHOST else 2:], verbosity=2)
