@@ -17,7 +17,6 @@ import html
 import http.server
 import json
 import os
-import re
 import shutil
 import subprocess
 import struct
@@ -380,8 +379,12 @@ class SettingsPages(unittest.TestCase):
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         wine_run = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "wine-run")
         root = os.path.join(os.path.dirname(os.path.dirname(QBHOST)), "wine")
-        subprocess.run([wine_run, "--root", root, "--timeout", "120", QBHOST, "pages", "Z:" + folder.replace("/", "\\")],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        run = subprocess.run([wine_run, "--root", root, "--timeout", "120", QBHOST, "pages", "Z:" + folder.replace("/", "\\")],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=300)
+        self.assertEqual(run.returncode, 0, run.stdout)
+        written = {"%s.html" % p for p in TABLES} | {"index.html", "scriptjs.js", "screencss.css", "vrxcss.css",
+                                                     "tree_loop.gif", "tree_lastdots.gif", "dots_of_tree.gif"}
+        self.assertEqual(set(os.listdir(folder)), written, run.stdout)
         for page, (_, table) in TABLES.items():
             with self.subTest(page=page):
                 self.driver.get_log("browser")
