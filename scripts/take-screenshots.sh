@@ -3,6 +3,8 @@
 # runs build/win64/bin/ask_showcase.exe for each question on a private Xvfb
 # display and prefix, grabs the screen with ImageMagick's `import` once the
 # window is up and cuts the window out. Writes docs/screenshots/ask-*.png.
+# Then the three settings pages at 450 x 470 in headless Chromium, read from
+# the built sentrova.exe: docs/screenshots/settings-*.png.
 #   scripts/take-screenshots.sh        (after scripts/build win64)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,3 +54,6 @@ shoot restore "Sentrova - Security Settings Changed"
 shoot homepage "Sentrova - Homepage Change Alert!"
 shoot closeie "Sentrova - Clean Up"
 shoot schedule "Sentrova - Clean Up"
+
+/usr/bin/python3 "$top/tests/web/settings_pages_test.py" "$bin/sentrova.exe" --shots "$out"
+ls "$out"/settings-*.png

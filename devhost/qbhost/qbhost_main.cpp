@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config_store.h"
+#include "page_export.h"
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/named_objects.h"
@@ -40,7 +41,9 @@ constexpr char kUsage[] =
     "                                    call them as the toolbar does, print the\n"
     "                                    answers, then run the steps in order:\n"
     "                                    new | release I | release all | wait MS |\n"
-    "                                    processes | stop | shutdown\n";
+    "                                    processes | stop | shutdown\n"
+    "qbhost pages DIR                    write sentrova.exe's settings pages to DIR, with a\n"
+    "                                    stand-in page object, for any browser\n";
 
 const CLSID kServiceClassId = sentrova::kHostServiceClassId;
 
@@ -372,6 +375,7 @@ int Main(const std::vector<std::string>& args) {
   }
   if (command == "signal" && n == 2) return Signal(args[1], true);
   if (command == "reset" && n == 2) return Signal(args[1], false);
+  if (command == "pages" && n == 2) return qbhost::ExportPages(ExeDirectory() + "sentrova.exe", args[1]);
   if (command == "session") return RunSession(std::vector<std::string>(args.begin() + 1, args.end()));
   std::fputs(kUsage, stdout);
   return 2;
