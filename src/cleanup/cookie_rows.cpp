@@ -45,7 +45,8 @@ void TCookieRows::Build(const std::optional<std::string>& keepListText,
   rows_.clear();
   rows_.reserve(names.size());
   for (std::string& name : names) {
-    const CookieStatus status = IsKeptHost(keepLines, name) ? CookieStatus::Keep : CookieStatus::Delete;
+    const CookieStatus status =
+        IsKeptHost(keepLines, name) ? CookieStatus::Keep : CookieStatus::Delete;
     rows_.push_back({std::move(name), status});
   }
 }
@@ -59,7 +60,8 @@ int TCookieRows::AddTyped(std::string_view typed) {
     if (rows_[at].host == search) return -1;
     if (rows_[at].host > search) break;
   }
-  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), {std::move(host), CookieStatus::Keep});
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at),
+               {std::move(host), CookieStatus::Keep});
   return static_cast<int>(at);
 }
 

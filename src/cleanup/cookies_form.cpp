@@ -33,6 +33,7 @@ constexpr int kWaitTextWidth = 230;
 constexpr int kWaitTextHeight = 15;
 
 constexpr char kCaption[] = "Sentrova - Customize Cookies";
+constexpr char kRequestClass[] = "SentrovaCookiesRequest";
 
 // The request that ShowCookiesDialog posts to the dialog's window.
 constexpr UINT kOpenRequest = WM_APP + 0x2C;
@@ -74,61 +75,90 @@ void TWaitForm::Show() {
   }
 }
 
+namespace {
+
+LRESULT CALLBACK RequestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kOpenRequest) return ::DefWindowProcA(window, message, wParam, lParam);
+  auto* form = reinterpret_cast<TCookiesForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (form != nullptr) Guarded([&] { form->Open(); });
+  return 0;
+}
+
+// A message-only window: it takes the open requests on the dialog's thread,
+// and no broadcast waits for it while that thread's loop is busy.
+WindowHandle CreateRequestWindow(TCookiesForm* form) {
+  static const ATOM windowClass = [] {
+    WNDCLASSA info{};
+    info.lpfnWndProc = RequestWindowProc;
+    info.hInstance = ::GetModuleHandleA(nullptr);
+    info.lpszClassName = kRequestClass;
+    return ::RegisterClassA(&info);
+  }();
+  if (windowClass == 0) return WindowHandle();
+  WindowHandle window(::CreateWindowExA(0, kRequestClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, ::GetModuleHandleA(nullptr), nullptr));
+  if (window) ::SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  return window;
+}
+
+}  // namespace
+
 TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store)
-    : owner_(owner), form_(ControlKind::Form, owner, kCaption), store_(std::move(store)) {
-  Build();
-  if (HWND window = form_.Handle()) g_requestWindow = window;
+    : owner_(owner), store_(std::move(store)), requestWindow_(CreateRequestWindow(this)) {
+  g_requestWindow = requestWindow_.get();
 }
 
 TCookiesForm::~TCookiesForm() {
-  HWND mine = form_.HandleIfCreated();
+  HWND mine = requestWindow_.get();
   g_requestWindow.compare_exchange_strong(mine, nullptr);
 }
 
 void TCookiesForm::Build() {
+  // Made aside and kept only once complete: a failed build is made again at
+  // the next opening.
+  auto made = std::make_unique<TControl>(ControlKind::Form, owner_, kCaption);
+  TControl& form = *made;
   // A title bar only: no system menu, no minimise or maximise box, fixed
   // size; in the task bar and on top.
-  form_.ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
-  form_.ModifyExStyle(WS_EX_APPWINDOW, 0);
-  form_.SetTopmost(true);
-  form_.SetIconFromResource("MAINICON");
-  form_.SetFont({"MS Sans Serif", 8, false});
-  form_.SetSize(kFormWidth, kFormHeight);
-  form_.CenterOnScreen();
+  form.ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
+  form.ModifyExStyle(WS_EX_APPWINDOW, 0);
+  form.SetTopmost(true);
+  form.SetIconFromResource("MAINICON");
+  form.SetFont({"MS Sans Serif", 8, false});
+  form.SetSize(kFormWidth, kFormHeight);
+  form.CenterOnScreen();
   // Alt+F4 cancels instead of destroying the dialog, which lives as long as
   // the process.
-  form_.onClose = [this](TControl&) { Cancel(); };
-  form_.AddHook(this, [this](TMessage& m) {
-    if (m.message != kOpenRequest) return false;
-    Guarded([&] { Open(); });
-    return true;
-  });
+  form.onClose = [this](TControl&) { Cancel(); };
 
   const int textWidth = kFormWidth - 40;
-  TControl& intro = form_.Add(
+  TControl& intro = form.Add(
       ControlKind::WordWrapLabel,
-      TranslateText("You can select which cookies are to be kept or deleted during Clean Up.") + " " +
+      TranslateText("You can select which cookies are to be kept or deleted during Clean Up.") +
+          " " +
           TranslateText("To keep or delete a cookie, select the cookie and then click 'Keep' or "
                         "'Delete' to change the status.") +
           " " + TranslateText("Cookies with a Keep status will not be deleted."));
   intro.SetBounds(kMargin, 8, textWidth, 65);
   TControl& addHint =
-      form_.Add(ControlKind::WordWrapLabel,
+      form.Add(ControlKind::WordWrapLabel,
                 TranslateText("You may manually add cookies using field below.") + " " +
                     TranslateText("Type complete address and than press 'Add' button."));
   addHint.SetBounds(kMargin, 90, textWidth, 30);
 
-  field_ = &form_.Add(ControlKind::Editbox);
+  field_ = &form.Add(ControlKind::Editbox);
   field_->SetBounds(kMargin, 120, kFieldWidth, kFieldHeight);
-  field_->onChange = [this](TControl& field) { add_->SetEnabled(AddButtonEnabled(field.Caption())); };
-  add_ = &form_.Add(ControlKind::Button, "Add");
+  field_->onChange = [this](TControl& field) {
+    add_->SetEnabled(AddButtonEnabled(field.Caption()));
+  };
+  add_ = &form.Add(ControlKind::Button, "Add");
   const int addLeft = field_->Right() + kMargin;
   add_->SetBounds(addLeft, field_->Top() - 1, kFormWidth - 25 - addLeft, kFieldHeight + 2);
   add_->SetEnabled(false);
   add_->onClick = [this](TControl&) { AddTypedHost(); };
 
   const int listWidth = kFormWidth - 32;
-  list_ = &form_.Add(ControlKind::Listview);
+  list_ = &form.Add(ControlKind::Listview);
   list_->SetBounds(kMargin, kListTop, listWidth, kListHeight);
   list_->SetListExStyle(LVS_EX_FULLROWSELECT);
   list_->AddColumn(TranslateText("Website"), ColumnAlign::Left, 300);
@@ -137,7 +167,7 @@ void TCookiesForm::Build() {
 
   const int rowTop = list_->Bottom() + 10;
   auto button = [&](const char* caption, int left, int top, auto handler) {
-    TControl& b = form_.Add(ControlKind::Button, TranslateText(caption));
+    TControl& b = form.Add(ControlKind::Button, TranslateText(caption));
     b.SetBounds(left, top, kButtonWidth, kButtonHeight);
     b.onClick = [this, handler](TControl&) { handler(); };
     return &b;
@@ -146,20 +176,23 @@ void TCookiesForm::Build() {
   delete_ = button("Delete", keep_->Right() + 5, rowTop,
                    [this] { SetSelectedStatus(CookieStatus::Delete); });
   const int deleteAllLeft = list_->Right() - kButtonWidth;
-  deleteAll_ = button("Delete All", deleteAllLeft, rowTop,
-                      [this] { SetAllStatuses(CookieStatus::Delete); });
+  deleteAll_ =
+      button("Delete All", deleteAllLeft, rowTop, [this] { SetAllStatuses(CookieStatus::Delete); });
   keepAll_ = button("Keep All", deleteAllLeft - 5 - kButtonWidth, rowTop,
                     [this] { SetAllStatuses(CookieStatus::Keep); });
   const int okTop = rowTop + kButtonHeight + 12;
   ok_ = button("OK", keepAll_->Left(), okTop, [this] { SaveKeepList(); });
   button("Cancel", deleteAll_->Left(), okTop, [this] { Cancel(); });
   RefreshAllButtons();
+  form_ = std::move(made);
 }
 
 void TCookiesForm::Open() {
-  if (form_.Visible()) {
-    form_.Show();
-    ForceForegroundWindow(form_.Handle());
+  // The dialog's windows are made on its first opening.
+  if (!form_) Build();
+  if (form_->Visible()) {
+    form_->Show();
+    ForceForegroundWindow(form_->Handle());
     return;
   }
   Guarded([&] {
@@ -168,9 +201,9 @@ void TCookiesForm::Open() {
     ScanCookieHosts();
     Guarded([&] { wait.Window().Hide(); });
   });
-  form_.CenterOnScreen();
-  form_.Show();
-  ForceForegroundWindow(form_.Handle());
+  form_->CenterOnScreen();
+  form_->Show();
+  ForceForegroundWindow(form_->Handle());
 }
 
 std::optional<std::vector<std::string>> CookieCacheHosts() {
@@ -189,10 +222,11 @@ std::optional<std::vector<std::string>> CookieCacheHosts() {
 }
 
 void TCookiesForm::ScanCookieHosts() {
+  if (!form_) Build();
   const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
   Guarded([&] {
-    const std::optional<std::string> keepText =
-        GuardedOr(std::optional<std::string>(), [&] { return store_ ? store_->Read() : std::nullopt; });
+    const std::optional<std::string> keepText = GuardedOr(
+        std::optional<std::string>(), [&] { return store_ ? store_->Read() : std::nullopt; });
     const auto hosts =
         GuardedOr(std::optional<std::vector<std::string>>(), [] { return CookieCacheHosts(); });
     const bool rebuilt = hosts.has_value();
@@ -206,7 +240,8 @@ void TCookiesForm::ScanCookieHosts() {
     }
   });
   RefreshAllButtons();
-  ::SetCursor(previous != nullptr ? previous : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  ::SetCursor(previous != nullptr ? previous
+                                  : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
 }
 
 // The list row shows the model's row: its status as text and as the row's value.
@@ -257,10 +292,12 @@ void TCookiesForm::SaveKeepList() {
       if (store_) store_->Write(rows_.KeepText());
     });
   }
-  form_.Hide();
+  form_->Hide();
 }
 
-void TCookiesForm::Cancel() { form_.Hide(); }
+void TCookiesForm::Cancel() {
+  if (form_) form_->Hide();
+}
 
 void ShowCookiesDialog() {
   Guarded([] {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cleanup/cookie_rows.h"
+#include "platform/handle.h"
 #include "toolkit/control.h"
 
 namespace sentrova {
@@ -45,9 +46,10 @@ class TWaitForm {
 
 class TCookiesForm {
  public:
-  // Makes the dialog's windows, hidden, on the calling thread (owned by
-  // `owner`'s window, or unowned for null), and makes it the dialog that
-  // ShowCookiesDialog opens.
+  // The dialog of the calling thread (its windows are owned by `owner`'s
+  // window, or unowned for null), hidden; it becomes the dialog that
+  // ShowCookiesDialog opens. Its window for open requests is made now, the
+  // dialog's own windows on the first opening.
   TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store);
   ~TCookiesForm();
   TCookiesForm(const TCookiesForm&) = delete;
@@ -66,7 +68,8 @@ class TCookiesForm {
   void SaveKeepList();                          // OK
   void Cancel();
 
-  TControl& Window() { return form_; }
+  // The dialog's window; null before the first opening.
+  TControl* Window() { return form_.get(); }
   const TCookieRows& Rows() const { return rows_; }
 
  private:
@@ -75,7 +78,7 @@ class TCookiesForm {
   void RefreshAllButtons();
 
   TControl* owner_;
-  TControl form_;
+  std::unique_ptr<TControl> form_;
   TControl* field_ = nullptr;
   TControl* add_ = nullptr;
   TControl* list_ = nullptr;
@@ -86,6 +89,7 @@ class TCookiesForm {
   TControl* ok_ = nullptr;
   TCookieRows rows_;
   std::unique_ptr<KeepListStore> store_;
+  WindowHandle requestWindow_;
 };
 
 // The host names of the cookies in the browser's URL cache, in cache order

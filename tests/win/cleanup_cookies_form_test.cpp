@@ -4,6 +4,7 @@
 // as the host's command is; its rows come from the real WinINet cookie cache
 // and the stand-in host's store, which OK writes and Cancel leaves alone.
 #include <gtest/gtest.h>
+
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
@@ -16,7 +17,6 @@
 #include "app/background.h"
 #include "cleanup/cookies_form.h"
 #include "host/config.h"
-#include "platform/com.h"
 #include "platform/text.h"
 #include "state/program_actions.h"
 #include "toolkit/message_loop.h"
@@ -25,34 +25,28 @@
 namespace sentrova {
 namespace {
 
-using CreateEntryFn = BOOL(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPSTR, DWORD);
-using CommitEntryFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, FILETIME, FILETIME, DWORD, LPBYTE, DWORD,
-                                    LPCSTR, LPCSTR);
-using DeleteFn = BOOL(WINAPI*)(LPCSTR);
-
+using Rows = std::vector<std::string>;
 constexpr char kStore[] = "Software\\Quillbox\\TB4";
 constexpr char kCaption[] = "Sentrova - Customize Cookies";
-const std::vector<std::string> kCookies = {
-    "Cookie:user@alpha.sentrova-test/", "Cookie:other@alpha.sentrova-test/shop/",
-    "Cookie:user@beta.sentrova-test/", "Cookie:user@gamma.sentrova-test/"};
+const Rows kCookies = {"Cookie:user@alpha.sentrova-test/", "Cookie:other@alpha.sentrova-test/x/",
+                       "Cookie:user@beta.sentrova-test/", "Cookie:user@gamma.sentrova-test/"};
 
-HMODULE Wininet() {
-  static HMODULE module = ::LoadLibraryA("wininet.dll");
-  return module;
-}
 template <class Fn>
-Fn Api(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(Wininet(), name)));
+Fn Wininet(const char* name) {
+  static HMODULE module = ::LoadLibraryA("wininet.dll");
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
 bool SeedCookie(const std::string& url) {
   char file[MAX_PATH + 1] = {};
-  if (!Api<CreateEntryFn>("CreateUrlCacheEntryA")(url.c_str(), 0, "txt", file, 0)) return false;
-  if (!test::WriteFileText(file, "id=1\n")) return false;
-  const FILETIME modified{0xC0000000u, 0x01D4A5E0u};
-  return Api<CommitEntryFn>("CommitUrlCacheEntryA")(url.c_str(), file, FILETIME{}, modified,
-                                                    NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY,
-                                                    nullptr, 0, "txt", nullptr) != FALSE;
+  using Create = BOOL(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPSTR, DWORD);
+  using Commit =
+      BOOL(WINAPI*)(LPCSTR, LPCSTR, FILETIME, FILETIME, DWORD, LPBYTE, DWORD, LPCSTR, LPCSTR);
+  return Wininet<Create>("CreateUrlCacheEntryA")(url.c_str(), 0, "txt", file, 0) &&
+         test::WriteFileText(file, "id=1\n") &&
+         Wininet<Commit>("CommitUrlCacheEntryA")(url.c_str(), file, FILETIME{}, FILETIME{},
+                                                 NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY, nullptr,
+                                                 0, "txt", nullptr);
 }
 
 std::string StoredKeepList() {
@@ -60,17 +54,27 @@ std::string StoredKeepList() {
   return TConfig().GetStr("UserCookies", -1);
 }
 
-// The dialog's controls as another thread sees them.
+// The dialog as another thread sees it, opened from that thread.
 struct Dialog {
-  HWND window = nullptr;
-  HWND list = nullptr;
-  HWND field = nullptr;
+  HWND window = nullptr, list = nullptr, field = nullptr;
 
+  bool Open() {
+    ProgramActionSet().ShowCookiesDialog();
+    test::WaitFor([&] { return ::IsWindowVisible(window = ::FindWindowA(nullptr, kCaption)); },
+                  30000);
+    list = ::FindWindowExA(window, nullptr, "obj_SysListView32", nullptr);
+    field = ::FindWindowExA(window, nullptr, "obj_EDIT", nullptr);
+    return ::IsWindowVisible(window) && list && field;
+  }
   HWND Button(const char* caption) const {
     return ::FindWindowExA(window, nullptr, "obj_BUTTON", caption);
   }
   void Click(const char* caption) const { ::SendMessageA(Button(caption), BM_CLICK, 0, 0); }
-  bool Enabled(const char* caption) const { return ::IsWindowEnabled(Button(caption)) != FALSE; }
+  bool Enabled(const char* caption) const { return ::IsWindowEnabled(Button(caption)); }
+  void Type(const char* text) const {
+    ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  int Count() const { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
   std::string Cell(int row, int column) const {
     char text[260] = {};
     LVITEMA item{};
@@ -80,47 +84,22 @@ struct Dialog {
     ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     return text;
   }
-  int Rows() const { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-  // The test's rows in list order, as "host:status".
-  std::vector<std::string> OwnRows() const {
-    std::vector<std::string> rows;
-    for (int i = 0; i < Rows(); ++i) {
-      const std::string host = Cell(i, 0);
-      if (LowerAscii(host).find(".sentrova-test") != std::string::npos)
-        rows.push_back(host + ":" + Cell(i, 1));
-    }
+  // The test's own rows (the cache may hold other hosts), as "host:status".
+  Rows Own() const {
+    Rows rows;
+    for (int i = 0; i < Count(); ++i)
+      if (LowerAscii(Cell(i, 0)).find(".sentrova-test") != std::string::npos)
+        rows.push_back(Cell(i, 0) + ":" + Cell(i, 1));
     return rows;
-  }
-  int RowOf(const std::string& host) const {
-    for (int i = 0; i < Rows(); ++i)
-      if (Cell(i, 0) == host) return i;
-    return -1;
   }
   void Select(const std::string& host) const {
     LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendMessageA(list, LVM_SETITEMSTATE, RowOf(host), reinterpret_cast<LPARAM>(&item));
-  }
-  void Type(const char* text) const {
-    ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    for (int i = 0; i < Count(); ++i)
+      if (Cell(i, 0) == host)
+        ::SendMessageA(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
   }
 };
-
-// Asks for the dialog from this thread, as the host's command does, and
-// waits until it is shown.
-bool OpenDialog(Dialog& d) {
-  ProgramActionSet().ShowCookiesDialog();
-  if (!test::WaitFor([&] {
-        d.window = ::FindWindowA(nullptr, kCaption);
-        return d.window != nullptr && ::IsWindowVisible(d.window);
-      }, 30000)) {
-    return false;
-  }
-  d.list = ::FindWindowExA(d.window, nullptr, "obj_SysListView32", nullptr);
-  d.field = ::FindWindowExA(d.window, nullptr, "obj_EDIT", nullptr);
-  return d.list != nullptr && d.field != nullptr;
-}
 
 class CookiesForm : public ::testing::Test {
  protected:
@@ -131,7 +110,8 @@ class CookiesForm : public ::testing::Test {
     TConfig().SetStr("UserCookies", "Beta.Sentrova-Test\nkept-only.sentrova-test\n", true);
   }
   void TearDown() override {
-    for (const std::string& url : kCookies) Api<DeleteFn>("DeleteUrlCacheEntryA")(url.c_str());
+    using Delete = BOOL(WINAPI*)(LPCSTR);
+    for (const std::string& url : kCookies) Wininet<Delete>("DeleteUrlCacheEntryA")(url.c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kStore);
   }
   ComApartment com_;
@@ -143,51 +123,37 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
   std::atomic<bool> done{false};
   std::string afterOk, afterCancel;
   std::thread driver([&] {
-    struct Done {
-      std::atomic<bool>& flag;
-      ~Done() { flag = true; }
+    struct Finish {
+      std::atomic<bool>& done;
+      ~Finish() { done = true; }
     } finish{done};
     Dialog d;
-    ASSERT_TRUE(OpenDialog(d));
-    EXPECT_EQ(d.OwnRows(), (std::vector<std::string>{
-                               "alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
-                               "gamma.sentrova-test:Delete", "kept-only.sentrova-test:Keep"}));
-    EXPECT_FALSE(d.Enabled("Keep"));
-    EXPECT_FALSE(d.Enabled("Delete"));
-    EXPECT_FALSE(d.Enabled("Add"));
-
-    // Blanks and capitals: trimmed, as typed, where its lower-cased form sorts.
-    d.Type("  Delta.SENTROVA-test ");
+    ASSERT_TRUE(d.Open());
+    EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
+                             "gamma.sentrova-test:Delete", "kept-only.sentrova-test:Keep"}));
+    EXPECT_FALSE(d.Enabled("Keep") || d.Enabled("Delete") || d.Enabled("Add"));
+    d.Type("  Delta.SENTROVA-test ");  // trimmed, as typed, where "delta..." sorts
     EXPECT_TRUE(d.Enabled("Add"));
     d.Click("Add");
-    // The exact name of a row on Delete: nothing is added.
-    d.Type("alpha.sentrova-test");
-    const int before = d.Rows();
+    d.Type("alpha.sentrova-test");  // the exact name of a row on Delete: nothing added
     d.Click("Add");
-    EXPECT_EQ(d.Rows(), before);
-    EXPECT_EQ(d.OwnRows(), (std::vector<std::string>{
-                               "alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
-                               "Delta.SENTROVA-test:Keep", "gamma.sentrova-test:Delete",
-                               "kept-only.sentrova-test:Keep"}));
-
     d.Select("gamma.sentrova-test");
-    EXPECT_TRUE(d.Enabled("Keep"));
-    EXPECT_FALSE(d.Enabled("Delete"));
+    EXPECT_TRUE(d.Enabled("Keep") && !d.Enabled("Delete"));
     d.Click("Keep");
-    EXPECT_EQ(d.Cell(d.RowOf("gamma.sentrova-test"), 1), "Keep");
-    EXPECT_FALSE(d.Enabled("Keep"));
-    EXPECT_TRUE(d.Enabled("Delete"));
+    EXPECT_TRUE(!d.Enabled("Keep") && d.Enabled("Delete"));
     d.Select("kept-only.sentrova-test");
     d.Click("Delete");
+    EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
+                             "Delta.SENTROVA-test:Keep", "gamma.sentrova-test:Keep",
+                             "kept-only.sentrova-test:Delete"}));
     d.Click("OK");
     EXPECT_FALSE(::IsWindowVisible(d.window));
     afterOk = StoredKeepList();
 
-    // Opened again, the rows are rebuilt from the stored list; Cancel
-    // stores nothing.
-    ASSERT_TRUE(OpenDialog(d));
-    EXPECT_EQ(d.Cell(d.RowOf("Delta.SENTROVA-test"), 1), "Keep");
-    EXPECT_EQ(d.RowOf("kept-only.sentrova-test"), -1);
+    // Opened again: rebuilt from the stored list; Cancel stores nothing.
+    ASSERT_TRUE(d.Open());
+    EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
+                             "Delta.SENTROVA-test:Keep", "gamma.sentrova-test:Keep"}));
     d.Click("Delete All");
     d.Click("Cancel");
     EXPECT_FALSE(::IsWindowVisible(d.window));
@@ -198,7 +164,6 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
   delete form;
   EXPECT_EQ(afterOk, "Beta.Sentrova-Test\nDelta.SENTROVA-test\ngamma.sentrova-test\n");
   EXPECT_EQ(afterCancel, afterOk);
-  EXPECT_EQ(::FindWindowA(nullptr, kCaption), nullptr);
 }
 
 }  // namespace
