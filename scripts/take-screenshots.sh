@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Screenshots of the product's four question dialogs as Wine draws them:
-# runs build/win64/bin/ask_showcase.exe for each question on a private Xvfb
+# Screenshots of the product's four question dialogs and of the Customize
+# Cookies dialog as Wine draws them: runs build/win64/bin/ask_showcase.exe for
+# each question (cookies_showcase.exe for the cookies) on a private Xvfb
 # display and prefix, grabs the screen with ImageMagick's `import` once the
-# window is up and cuts the window out. Writes docs/screenshots/ask-*.png.
-# Then the three settings pages at 450 x 470 in headless Chromium, read from
-# the built sentrova.exe: docs/screenshots/settings-*.png.
+# window is up and cuts the window out. Writes docs/screenshots/ask-*.png and
+# docs/screenshots/cookies.png. Then the three settings pages at 450 x 470 in
+# headless Chromium, read from the built sentrova.exe:
+# docs/screenshots/settings-*.png.
 #   scripts/take-screenshots.sh        (after scripts/build win64)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$top/build/win64/bin
 out=$top/docs/screenshots
 root=$top/build/win64/wine-shots
-[ -x "$bin/ask_showcase.exe" ] || { echo "build first: scripts/build win64" >&2; exit 1; }
+for p in ask_showcase cookies_showcase; do
+  [ -x "$bin/$p.exe" ] || { echo "build first: scripts/build win64" >&2; exit 1; }
+done
 mkdir -p "$out" "$root"
 
 fifo=$(mktemp -u); mkfifo "$fifo"
@@ -29,31 +33,36 @@ trap finish EXIT
 "$top/scripts/wine-run" --root "$root" --timeout 120 cmd /c exit >/dev/null 2>&1 || true
 
 shoot() {  # question caption
-  local which=$1 caption=$2 geometry= i
-  "$top/scripts/wine-run" --root "$root" --timeout 120 "$bin/ask_showcase.exe" "$which" 8 \
-    >/dev/null 2>&1 &
+  capture "ask-$1" "$2" 530 "$bin/ask_showcase.exe" "$1" 8
+}
+
+capture() {  # name caption width program args...
+  local name=$1 caption=$2 width=$3 geometry= i
+  shift 3
+  "$top/scripts/wine-run" --root "$root" --timeout 120 "$@" >/dev/null 2>&1 &
   local run=$!
   for i in $(seq 1 150); do
     # The X window exists before it gets its size: wait for the dialog's
-    # width of 530 pixels.
+    # width.
     geometry=$(xwininfo -root -tree | grep -F "\"$caption\"" |
-               sed -nE 's/.* (530x[0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1+\2+\3/p' | head -n 1)
+               sed -nE "s/.* (${width}x[0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1+\2+\3/p" | head -n 1)
     [ -n "$geometry" ] && break
     sleep 0.2
   done
-  if [ -z "$geometry" ]; then echo "no window for $which" >&2; wait "$run" || true; return 1; fi
+  if [ -z "$geometry" ]; then echo "no window for $name" >&2; wait "$run" || true; return 1; fi
   sleep 1.5  # let it paint
   import -window root "$out/.full.png"
-  convert "$out/.full.png" -crop "$geometry" +repage "$out/ask-$which.png"
+  convert "$out/.full.png" -crop "$geometry" +repage "$out/$name.png"
   rm -f "$out/.full.png"
   wait "$run" || true
-  echo "$out/ask-$which.png ($geometry)"
+  echo "$out/$name.png ($geometry)"
 }
 
 shoot restore "Sentrova - Security Settings Changed"
 shoot homepage "Sentrova - Homepage Change Alert!"
 shoot closeie "Sentrova - Clean Up"
 shoot schedule "Sentrova - Clean Up"
+capture cookies "Sentrova - Customize Cookies" 450 "$bin/cookies_showcase.exe" 8
 
 /usr/bin/python3 "$top/tests/web/settings_pages_test.py" "$bin/sentrova.exe" --shots "$out"
 ls "$out"/settings-*.png

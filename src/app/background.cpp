@@ -1,10 +1,13 @@
 #include "app/background.h"
 
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "app/run_loop.h"
+#include "cleanup/cookies_form.h"
 #include "host/config.h"
 #include "host/config_keys.h"
 #include "platform/date_time_win.h"
@@ -17,6 +20,34 @@ namespace sentrova {
 namespace {
 
 constexpr DWORD kScannerStopWaitMs = 5000;
+
+// The Customize Cookies dialog's own connection to the host's configuration
+// service, made on first use and made again after a failed call (a host
+// restarted in between).
+class HostKeepListStore final : public KeepListStore {
+ public:
+  std::optional<std::string> Read() override {
+    std::optional<std::string> text = GuardedOr(std::optional<std::string>(), [&] {
+      return Config().TryGetStr(config_keys::kUserCookies, kTextFlag);
+    });
+    if (!text) config_.reset();
+    return text;
+  }
+  bool Write(const std::string& text) override {
+    const bool written = GuardedOr(
+        false, [&] { return Config().TrySetStr(config_keys::kUserCookies, text, true); });
+    if (!written) config_.reset();
+    return written;
+  }
+
+ private:
+  static constexpr int32_t kTextFlag = -1;
+  TConfig& Config() {
+    if (!config_) config_ = std::make_unique<TConfig>();
+    return *config_;
+  }
+  std::unique_ptr<TConfig> config_;
+};
 
 // The program's own services. The clean-up worker, the scanner thread, the
 // tray icon of the hidden main window, the toolbar link and the Customize
@@ -47,8 +78,10 @@ class ProgramLoopServices final : public LoopServices {
     // builds its menu text.
   }
   TCookiesForm* CreateCookiesForm(TMainForm*) override {
-    // The hidden Customize Cookies dialog is created here once it exists.
-    return nullptr;
+    // Made by the run loop on the main thread, whose loop pumps the dialog's
+    // messages. The hidden main window is not a toolkit window the dialog
+    // can be owned by yet, so the dialog has no owner.
+    return new TCookiesForm(nullptr, std::make_unique<HostKeepListStore>());
   }
   HWND MainWindowHandle(TMainForm*) override { return nullptr; }
   HACCEL MainWindowAccelerators(TMainForm*) override { return nullptr; }
@@ -100,9 +133,8 @@ void UpdateSchedule(Step&& step) {
 class AppActions final : public ProgramActions {
  public:
   void StartCleanUp(bool interactive) override { sentrova::StartCleanUp(interactive); }
-  void ShowCookiesDialog() override {
-    // Start point of the Customize Cookies dialog, shown by the main thread.
-  }
+  // Called on COM threads: the main thread, which owns the dialog, opens it.
+  void ShowCookiesDialog() override { sentrova::ShowCookiesDialog(); }
   void OpenSettings() override {
     // Start point of the settings opener thread.
   }

@@ -9,6 +9,7 @@
 #include "app/background.h"
 #include "app/command_line.h"
 #include "app/run_loop.h"
+#include "cleanup/cookies_form.h"
 #include "host/com_server.h"
 #include "host/host_contract.h"
 #include "host/plugin_object.h"
@@ -45,7 +46,8 @@ void CleanUpAfterRestart() {}
 // until then the process runs without one.
 TMainForm* CreateMainWindow() { return nullptr; }
 void DestroyMainWindow(TMainForm*) {}
-void DestroyCookiesForm(TCookiesForm*) {}
+// On the main thread, which made the dialog's windows.
+void DestroyCookiesForm(TCookiesForm* form) { delete form; }
 
 void ModuleInitialise() {
   (void)ProgramFileName();  // process facts, before any other thread runs
