@@ -1,7 +1,5 @@
 #include "monitor/alert_texts.h"
 
-#include "branding/translate.h"
-
 namespace sentrova {
 
 namespace {
@@ -43,33 +41,33 @@ HomePageAction DecideHomePage(std::string_view homeUrl, std::string_view previou
 }
 
 std::string HomePageMessage(bool settingsCase, std::string_view oldAddress,
-                            std::string_view newAddress) {
+                            std::string_view newAddress, const Translator& translate) {
   std::string text;
   if (settingsCase) {
-    text = TranslateText(
+    text = translate(
                "You have just changed homepage to be monitored in Sentrova Settings from "
                "\"%NEW%\" to \"%OLD%\".") +
            "\n\r" + std::string(73, ' ') + "\n\r" +
-           TranslateText("Do you want to set \"%OLD%\" as your homepage?");
+           translate("Do you want to set \"%OLD%\" as your homepage?");
   } else {
-    text = TranslateText(
+    text = translate(
                "Sentrova has detected Internet Explorer homepage change from \"%OLD%\" to "
                "\"%NEW%\".") +
            "\n\r" + std::string(86, ' ') + "\n\r" +
-           TranslateText("Would you like to restore your homepage settings to \"%OLD%\" ?");
+           translate("Would you like to restore your homepage settings to \"%OLD%\" ?");
   }
   ReplaceAll(text, "%OLD%", oldAddress);
   ReplaceAll(text, "%NEW%", newAddress);
   return text;
 }
 
-std::string SecurityAlertMessage() {
-  return TranslateText("Sentrova has detected changes in IE security settings.") + "\n\r\n\r" +
-         TranslateText(
+std::string SecurityAlertMessage(const Translator& translate) {
+  return translate("Sentrova has detected changes in IE security settings.") + "\n\r\n\r" +
+         translate(
              "These changes may be unauthorized, dangerous and in some cases they can cause a "
              "serious damage to your computer.") +
          "\n\r\n\r" +
-         TranslateText(
+         translate(
              "Would you like to restore your original Internet Explorer security settings?");
 }
 

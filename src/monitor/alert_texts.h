@@ -2,6 +2,7 @@
 // Platform-free.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,12 +28,15 @@ enum class HomePageAction {
 HomePageAction DecideHomePage(std::string_view homeUrl, std::string_view previousUrl,
                               std::string_view startPage, bool homeSet);
 
+// Fills in the brand placeholders of a text (TranslateText).
+using Translator = std::function<std::string(std::string_view)>;
+
 // The home page question's message (translated), with the display forms of
 // the monitored address (oldAddress) and of the start page (newAddress).
 std::string HomePageMessage(bool settingsCase, std::string_view oldAddress,
-                            std::string_view newAddress);
+                            std::string_view newAddress, const Translator& translate);
 
 // The security alert's message (translated).
-std::string SecurityAlertMessage();
+std::string SecurityAlertMessage(const Translator& translate);
 
 }  // namespace sentrova

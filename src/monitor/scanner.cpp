@@ -149,6 +149,8 @@ std::optional<std::string> ReadText(HKEY key, const char* name) {
   return raw->bytes.substr(0, raw->bytes.find('\0'));
 }
 
+std::string Translate(std::string_view text) { return TranslateText(text); }
+
 }  // namespace
 
 class TVRXScanner {
@@ -377,7 +379,7 @@ void TVRXScanner::Report() {
     std::string heading(1, '\x03');
     heading.append(TranslateText("Restore original Internet Explorer security settings?"));
     return AskQuestion(TranslateText("Sentrova - Security Settings Changed"), heading,
-                       SecurityAlertMessage(), "", "ASKRESTORE", noCheckbox, "", "Details...",
+                       SecurityAlertMessage(Translate), "", "ASKRESTORE", noCheckbox, "", "Details...",
                        [this](TControl& pressed) { ShowChangeDetails(pressed); });
   });
   Guarded([&] { OpenKeys(); });
@@ -442,7 +444,7 @@ void TVRXScanner::CheckHomePage() {
   const bool answer = AskQuestion(
       TranslateText("Sentrova - Homepage Change Alert!"), TranslateText("Homepage Change Alert!"),
       HomePageMessage(action == HomePageAction::kAskSettings, HomePageDisplayForm(homeUrl_),
-                      HomePageDisplayForm(shown)),
+                      HomePageDisplayForm(shown), Translate),
       "", "ASKHOMEPAGE", restoreWithoutAsking, TranslateText("Next time restore without asking"));
   if (restoreWithoutAsking) {
     homeSet_ = true;

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "branding/translate.h"
+#include "monitor/alert_texts.h"
+#include "monitor/catalogue.h"
+
+namespace sentrova {
+namespace {
+
+std::optional<RawValue> Dword(uint32_t v) { return SettingWriteValue(SettingKind::kPlain, v); }
+std::optional<RawValue> Raw(uint32_t type, std::string bytes) { return RawValue{type, bytes}; }
+
+TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
+  struct Case {
+    const char* key;
+    int zone;
+    std::optional<RawValue> raw;
+    std::optional<uint32_t> value;  // nothing: a read failure
+    const char* text;               // DescribeValue of the value (or of 99999)
+  };
+  const Case cases[] = {
+      {"M_COOKIE_1", 3, std::nullopt, 0u, "Enable"},
+      {"M_COOKIE_1", 1, Dword(1), 1u, "Prompt"},
+      {"M_COOKIE_1", 0, Dword(3), 3u, "Disable"},
+      {"M_COOKIE_1", 0, Dword(2), 2u, "Unknown"},
+      {"M_COOKIE_1", 0, Dword(0xFFFFFFFF), 0xFFFFFFFFu, "Unknown"},
+      {"M_COOKIE_1", 2, Raw(reg_type::kString, "3"), std::nullopt, "Unknown"},
+      {"M_COOKIE_1", 2, Raw(reg_type::kBinary, std::string("\3\0\0\0", 4)), std::nullopt, "Unknown"},
+      {"M_UA_LOGON", 2, Dword(0x20000), 0x20000u, "Automatic logon only in the Intranet zone"},
+      {"M_UA_LOGON", 2, Dword(0), 0u, "Automatically logon with current username and password"},
+      {"M_UA_LOGON", 2, Dword(0x10000), 0x10000u, "Prompt for user name and password"},
+      {"M_UA_LOGON", 2, Dword(0x30000), 0x30000u, "Anonymous logon"},
+      {"M_UA_LOGON", 2, Dword(1), 1u, "Unknown"},
+      {"M_UA_PRIVACY", 3, Dword(1), 1u, "High"},
+      {"M_UA_PRIVACY", 3, Dword(3), 3u, "Block All Cookies"},
+      {"M_UA_PRIVACY", 3, std::nullopt, 0u, "Accept all Cookies"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\1\0", 4)), 0x10000u, "High safety"},
+      {"M_JAVA_PERM", 3, Dword(0x10000), 0x10000u, "High safety"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\2", 3)), 0x20000u, "Medium safety"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\0\0\0", 5)), std::nullopt, "Unknown"},
+      {"M_JAVA_PERM", 3, Dword(0x30000), 0x30000u, "Low safety"},
+      {"M_JAVA_PERM", 3, Dword(0x800000), 0x800000u, "Custom"},
+      {"M_JAVA_PERM", 3, std::nullopt, 0u, "Disable Java"},
+      {"M_ADV_DISSCRIPT", 0, Raw(reg_type::kString, std::string("yes\0", 4)), 0u, "Enable"},
+      {"M_ADV_DISSCRIPT", 0, Raw(reg_type::kString, "Yes"), 3u, "Disable"},
+      {"M_ADV_DISSCRIPT", 0, Raw(reg_type::kString, "no"), 3u, "Disable"},
+      {"M_ADV_DISSCRIPT", 0, std::nullopt, 3u, "Disable"},
+      {"M_ADV_DISSCRIPT", 0, Dword(0), std::nullopt, "Unknown"},
+      {"M_ADV_DISSCRIPT", 2, std::nullopt, 0u, "Enable"},
+  };
+  for (const Case& c : cases) {
+    const auto entry = std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                                    [&](const CatalogueEntry& e) { return c.key == std::string(e.key); });
+    ASSERT_NE(entry, kCatalogue.end()) << c.key;
+    const std::optional<uint32_t> value = SettingValue(entry->kind, c.zone, c.raw);
+    EXPECT_EQ(value, c.value) << c.key << " zone " << c.zone;
+    EXPECT_EQ(DescribeValue(entry->valueName, value.value_or(kUnreadableValue)), c.text) << c.key;
+  }
+}
+
+TEST(MonitorValues, CatalogueOrderAndWriteBack) {
+  ASSERT_EQ(kCatalogue.size(), 35u);
+  EXPECT_STREQ(kCatalogue[0].valueName, "1A02");
+  EXPECT_STREQ(kCatalogue[27].key, "M_SCRIPT_WEBOC");
+  EXPECT_EQ(kCatalogue[28].kind, SettingKind::kJava);
+  EXPECT_EQ(kCatalogue[34].kind, SettingKind::kDebugger);
+  EXPECT_EQ(ZoneKeyPath(4),
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\4");
+  const RawValue java = SettingWriteValue(SettingKind::kJava, 0x10000);
+  EXPECT_EQ(java.type, reg_type::kDword);
+  EXPECT_EQ(java.bytes, std::string("\0\0\1\0", 4));
+  EXPECT_EQ(SettingWriteValue(SettingKind::kDebugger, 0).bytes, "yes");
+  EXPECT_EQ(SettingWriteValue(SettingKind::kDebugger, 3).bytes, "no");
+}
+
+TEST(HomePage, ComparisonDisplayAndDecision) {
+  EXPECT_EQ(HomePageComparisonForm(" \t HTTP://Example.ORG/Ä/ \r\n"), "http://example.org/Ä");
+  EXPECT_EQ(HomePageComparisonForm("c:\\start\\\\"), "c:\\start\\");
+  const std::string sixty(60, 'x');
+  EXPECT_EQ(HomePageDisplayForm(sixty), std::string(48, 'x') + "...");
+  EXPECT_EQ(HomePageDisplayForm(std::string(50, 'y')), std::string(50, 'y'));
+
+  struct Case {
+    const char *home, *previous, *start;
+    bool homeSet;
+    HomePageAction action;
+  };
+  const Case cases[] = {
+      {"http://a.example/", "", " HTTP://A.example ", false, HomePageAction::kNone},
+      {"http://a.example/", "", "", true, HomePageAction::kNone},
+      {"", "", "http://b.example/", false, HomePageAction::kNone},
+      {"http://a.example/", "", "http://b.example/", true, HomePageAction::kResetSilently},
+      {"http://a.example/", "http://c.example", "http://b.example/", false,
+       HomePageAction::kAskChanged},
+      {"http://a.example/", "http://b.example", "http://B.example/", false,
+       HomePageAction::kAskSettings},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DecideHomePage(c.home, c.previous, c.start, c.homeSet), c.action) << c.start;
+}
+
+TEST(AlertTexts, MessagesWithTheirSeparatorsAndPlaceholders) {
+  BrandValues brand;
+  brand.brand = "Brindle";
+  const Translator translate = [&](std::string_view t) { return TranslateText(t, brand); };
+  EXPECT_EQ(SecurityAlertMessage(translate),
+            "Sentrova has detected changes in IE security settings.\n\r\n\rThese changes may be "
+            "unauthorized, dangerous and in some cases they can cause a serious damage to your "
+            "computer.\n\r\n\rWould you like to restore your original Internet Explorer security "
+            "settings?");
+  EXPECT_EQ(HomePageMessage(false, "a", "%OLD%", translate),
+            "Sentrova has detected Internet Explorer homepage change from \"a\" to \"%OLD%\".\n\r" +
+                std::string(86, ' ') +
+                "\n\rWould you like to restore your homepage settings to \"a\" ?");
+  EXPECT_EQ(HomePageMessage(true, "new", "old", translate),
+            "You have just changed homepage to be monitored in Sentrova Settings from \"old\" to "
+            "\"new\".\n\r" + std::string(73, ' ') +
+                "\n\rDo you want to set \"new\" as your homepage?");
+}
+
+}  // namespace
+}  // namespace sentrova
