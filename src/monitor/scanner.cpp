@@ -191,6 +191,7 @@ class TVRXScanner {
 
   void Body();
   bool Abandoned() const;
+  void Pause(DWORD ms);
   void WaitForPredecessors();
   void OpenKeys();
   void ArmNotifications();
@@ -270,6 +271,13 @@ void TVRXScanner::OpenKeys() {
   mainKey_ = OpenSettingsKey(kBrowserMainKeyPath);
 }
 
+// Waits, cut short by a stop request; a plain sleep when the wake-up event
+// could not be made, so that a failing wait never turns into a busy loop.
+void TVRXScanner::Pause(DWORD ms) {
+  if (!control_->wake || ::WaitForSingleObject(control_->wake.get(), ms) == WAIT_FAILED)
+    ::Sleep(ms);
+}
+
 // Stopped through the process (shutdown, a successor), or forgotten by the
 // run control (the plug-in was switched off while this scanner sat in a
 // dialog and missed the stop event).
@@ -332,7 +340,7 @@ void TVRXScanner::Body() {
       timeouts = 0;
       // Writes made during the pause are read by this scan and reported in
       // one alert.
-      ::WaitForSingleObject(control_->wake.get(), kScanPauseMs);
+      Pause(kScanPauseMs);
       if (Abandoned()) break;
       Scan();
     } else if (result == WAIT_TIMEOUT) {
@@ -340,7 +348,7 @@ void TVRXScanner::Body() {
     } else {
       // A failed wait (a handle that could not be made) counts as a
       // timeout, after the time a wait would have taken.
-      ::WaitForSingleObject(control_->wake.get(), kWaitMs);
+      Pause(kWaitMs);
       ++timeouts;
     }
     Guarded([&] { Report(); });
