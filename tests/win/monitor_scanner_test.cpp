@@ -24,32 +24,29 @@ constexpr char kAlert[] = "Sentrova - Security Settings Changed";
 constexpr char kDetails[] = "Sentrova - Detected Changes";
 constexpr char kHomeAlert[] = "Sentrova - Homepage Change Alert!";
 
+// Texts by key; a boolean is "1" or "0" and reads true when missing.
 struct Store {
   std::mutex mutex;
-  std::map<std::string, bool> bools;
-  std::map<std::string, std::string> texts;
+  std::map<std::string, std::string> values;
   bool toolbarReady = false;
+  void Set(const std::string& key, std::string value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    values[key] = std::move(value);
+  }
+  std::string Value(std::string_view key) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return values[std::string(key)];
+  }
 };
 
 class FakeConfig final : public ScannerConfig {
  public:
   explicit FakeConfig(std::shared_ptr<Store> s) : s_(std::move(s)) {}
-  bool ReadBool(std::string_view key) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    auto it = s_->bools.find(std::string(key));
-    return it == s_->bools.end() || it->second;
-  }
-  std::string ReadStr(std::string_view key) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    return s_->texts[std::string(key)];
-  }
-  void WriteBool(std::string_view key, bool value) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->bools[std::string(key)] = value;
-  }
-  void WriteStr(std::string_view key, std::string_view value) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->texts[std::string(key)] = std::string(value);
+  bool ReadBool(std::string_view key) override { return s_->Value(key) != "0"; }
+  std::string ReadStr(std::string_view key) override { return s_->Value(key); }
+  void WriteBool(std::string_view key, bool v) override { s_->Set(std::string(key), v ? "1" : "0"); }
+  void WriteStr(std::string_view key, std::string_view v) override {
+    s_->Set(std::string(key), std::string(v));
   }
   std::optional<bool> ReadHostBool(std::string_view) override { return s_->toolbarReady; }
 
@@ -135,10 +132,8 @@ bool Answered(const char* caption) {
   return true;
 }
 
-struct Row {
-  bool ticked;
-  std::string oldText, newText, label;
-};
+// A row as "[x] old>new label".
+using Row = std::string;
 HWND ListOf(HWND dialog) { return ::FindWindowExA(dialog, nullptr, "obj_SysListView32", nullptr); }
 std::vector<Row> Rows(HWND dialog) {
   HWND list = ListOf(dialog);
@@ -155,7 +150,7 @@ std::vector<Row> Rows(HWND dialog) {
       return std::string(text);
     };
     const auto state = ::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
-    rows.push_back({(state >> 12) == 2, cell(1), cell(2), cell(3)});
+    rows.push_back(((state >> 12) == 2 ? "[x] " : "[ ] ") + cell(1) + ">" + cell(2) + " " + cell(3));
   }
   return rows;
 }
@@ -197,7 +192,7 @@ class Scanner : public ::testing::Test {
     PutDword(1, "1A02", 0);
     for (const char* name : {"1A02", "1A03", "1A05", "1A06"}) PutDword(3, name, 0);
     PutText(kDebuggerValueName, "yes");
-    store_->bools["HOME_MON"] = false;
+    store_->Set("HOME_MON", "0");
     State().LabelsList = {"M_COOKIE_1=Write first-party cookies"};
     KernelHandle stop = OpenControlObject(kScannerStopEvent);
     ::ResetEvent(stop.get());
@@ -235,8 +230,7 @@ class Scanner : public ::testing::Test {
     HWND alert = Alert();
     if (!alert) return;
     const std::vector<Row> rows = Details(alert);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].label, "M_COOKIE_SES3");
+    EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Disable M_COOKIE_SES3"});
     Answer(alert, "No");
   }
 
@@ -251,10 +245,7 @@ TEST_F(Scanner, OneChangeOneAlertAndNoKeepsIt) {
   HWND alert = Alert();
   ASSERT_NE(alert, nullptr);
   const std::vector<Row> rows = Details(alert);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_TRUE(rows[0].ticked);
-  EXPECT_EQ(rows[0].oldText + ">" + rows[0].newText, "Enable>Disable");
-  EXPECT_EQ(rows[0].label, "Write first-party cookies");
+  EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Disable Write first-party cookies"});
   Answer(alert, "No");
   EXPECT_EQ(GetDword(3, "1A02"), 3u);
   ExpectSettledAfter([] { PutDword(3, "1A02", 3); });
@@ -268,9 +259,11 @@ TEST_F(Scanner, ThreeChangesOneAlertUntickedOneKeptForGood) {
   HWND alert = Alert();
   ASSERT_NE(alert, nullptr);
   const std::vector<Row> rows = Details(alert, "OK", 1);
-  ASSERT_EQ(rows.size(), 3u);  // zone 1 first, then zone 3 in catalogue order
-  EXPECT_EQ(rows[0].newText, "Prompt");
-  EXPECT_EQ(rows[1].label, "M_COOKIE_SES1");  // not in the process's labels list
+  // Zone 1 first, then zone 3 in catalogue order; a key without a line in
+  // the process's labels list shows itself.
+  EXPECT_EQ(rows, (std::vector<Row>{"[x] Enable>Prompt Write first-party cookies",
+                                    "[x] Enable>Disable M_COOKIE_SES1",
+                                    "[x] Enable>Prompt M_COOKIE_3"}));
   Answer(alert, "Yes");
   EXPECT_EQ(GetDword(3, "1A05"), 0u);
   EXPECT_EQ(GetDword(1, "1A02"), 0u);
@@ -286,9 +279,8 @@ TEST_F(Scanner, JavaBytesComeBackAsIntegerAndDebuggerCaseMatters) {
   HWND alert = Alert();
   ASSERT_NE(alert, nullptr);
   const std::vector<Row> rows = Details(alert);  // the debugger's zone 0 first
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].oldText + ">" + rows[0].newText, "Enable>Disable");
-  EXPECT_EQ(rows[1].oldText + ">" + rows[1].newText, "High safety>Low safety");
+  EXPECT_EQ(rows, (std::vector<Row>{"[x] Enable>Disable M_ADV_DISSCRIPT",
+                                    "[x] High safety>Low safety M_JAVA_PERM"}));
   Answer(alert, "Yes");
   EXPECT_EQ(GetDword(3, "1C00"), 0x10000u);
   EXPECT_EQ(Get(kBrowserMainKeyPath, kDebuggerValueName)->bytes, std::string("yes\0", 4));
@@ -300,8 +292,7 @@ TEST_F(Scanner, UnreadableValueReportedOnceAsUnknown) {
   HWND alert = Alert();
   ASSERT_NE(alert, nullptr);
   const std::vector<Row> rows = Details(alert);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].newText, "Unknown");
+  EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Unknown Write first-party cookies"});
   Answer(alert, "No");
   // The scanner lives on and reports the next change, but not the old one.
   ExpectSettledAfter([] {});
@@ -339,7 +330,7 @@ TEST_F(Scanner, AForgottenScannerInADialogGivesWayToItsSuccessor) {
 
 TEST_F(Scanner, ReloadAfterSwitchingAnEntryOffStopsItsReports) {
   Start();
-  store_->bools["M_COOKIE_1"] = false;
+  store_->Set("M_COOKIE_1", "0");
   ASSERT_TRUE(SignalScannerReload());
   ::Sleep(1500);
   ExpectSettledAfter([] { PutDword(3, "1A02", 3); });
@@ -360,12 +351,12 @@ TEST_F(Scanner, HomePageCases) {
       {"http://home.example/", "http://other.example/", true, "http://home.example/"},
       {"http://home.example/", "http://other.example/", false, nullptr},
   };
-  store_->bools["HOME_MON"] = true;
+  store_->Set("HOME_MON", "1");
   store_->toolbarReady = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.startPage);
-    store_->texts["HOME_URL"] = c.monitored;
-    store_->bools["HOME_SET"] = c.homeSet;
+    store_->Set("HOME_URL", c.monitored);
+    store_->Set("HOME_SET", c.homeSet ? "1" : "0");
     PutText(kStartPageValueName, "http://home.example/");
     Start();
     PutText(kStartPageValueName, c.startPage);
@@ -390,21 +381,20 @@ TEST_F(Scanner, HomePageCases) {
 // After the user changed the monitored address in the settings, the reload
 // brings the settings-case question; "No" gives the browser's page back.
 TEST_F(Scanner, SettingsCaseAsksAboutTheNewAddress) {
-  store_->bools["HOME_MON"] = true;
-  store_->bools["HOME_SET"] = false;
+  store_->Set("HOME_MON", "1");
+  store_->Set("HOME_SET", "0");
   store_->toolbarReady = true;
-  store_->texts["HOME_URL"] = "http://old.example/";
+  store_->Set("HOME_URL", "http://old.example/");
   PutText(kStartPageValueName, "http://old.example/");
   Start();
-  store_->texts["HOME_URL"] = "http://new.example/";
+  store_->Set("HOME_URL", "http://new.example/");
   ASSERT_TRUE(SignalScannerReload());
   HWND question = WaitWindow(kHomeAlert);
   ASSERT_NE(question, nullptr);
   EXPECT_NE(FindChild(question, "from \"http://old.example/\" to \"http://new.example/\".", false),
             nullptr);
   Answer(question, "No");
-  std::lock_guard<std::mutex> lock(store_->mutex);
-  EXPECT_EQ(store_->texts["HOME_URL"], "http://old.example/");
+  EXPECT_EQ(store_->Value("HOME_URL"), "http://old.example/");
 }
 
 }  // namespace
