@@ -60,21 +60,6 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
   }
 }
 
-TEST(MonitorValues, CatalogueOrderAndWriteBack) {
-  ASSERT_EQ(kCatalogue.size(), 35u);
-  EXPECT_STREQ(kCatalogue[0].valueName, "1A02");
-  EXPECT_STREQ(kCatalogue[27].key, "M_SCRIPT_WEBOC");
-  EXPECT_EQ(kCatalogue[28].kind, SettingKind::kJava);
-  EXPECT_EQ(kCatalogue[34].kind, SettingKind::kDebugger);
-  EXPECT_EQ(ZoneKeyPath(4),
-            "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\4");
-  const RawValue java = SettingWriteValue(SettingKind::kJava, 0x10000);
-  EXPECT_EQ(java.type, reg_type::kDword);
-  EXPECT_EQ(java.bytes, std::string("\0\0\1\0", 4));
-  EXPECT_EQ(SettingWriteValue(SettingKind::kDebugger, 0).bytes, "yes");
-  EXPECT_EQ(SettingWriteValue(SettingKind::kDebugger, 3).bytes, "no");
-}
-
 TEST(HomePage, ComparisonDisplayAndDecision) {
   EXPECT_EQ(HomePageComparisonForm(" \t HTTP://Example.ORG/Ä/ \r\n"), "http://example.org/Ä");
   EXPECT_EQ(HomePageComparisonForm("c:\\start\\\\"), "c:\\start\\");
