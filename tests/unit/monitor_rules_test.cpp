@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "branding/translate.h"
 #include "monitor/alert_texts.h"
 #include "monitor/catalogue.h"
+#include "monitor/change_detection.h"
 
 namespace sentrova {
 namespace {
@@ -58,6 +60,48 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
     EXPECT_EQ(value, c.value) << c.key << " zone " << c.zone;
     EXPECT_EQ(DescribeValue(entry->valueName, value.value_or(kUnreadableValue)), c.text) << c.key;
   }
+}
+
+// A store whose values are set by the test; a missing value cannot be read,
+// and writes to a refused key do not happen.
+struct TableStore final : SettingStore {
+  std::map<std::pair<std::string, int>, uint32_t> values;
+  std::string refused;
+  std::optional<uint32_t> Read(const TMonitoredSetting& s, int zone) override {
+    auto it = values.find({s.key, zone});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Write(const TMonitoredSetting& s, int zone, uint32_t value) override {
+    if (s.key == refused) return false;
+    values[{s.key, zone}] = value;
+    return true;
+  }
+};
+
+TEST(ChangeDetection, FailuresWhileRestoringLeaveASettledSnapshot) {
+  std::vector<TMonitoredSetting> catalogue = BuildCatalogue();
+  TableStore store;
+  for (const char* key : {"M_COOKIE_1", "M_COOKIE_SES1", "M_COOKIE_3"})
+    for (int zone = 0; zone < kZoneCount; ++zone) store.values[{key, zone}] = 0;
+  ReloadSnapshot(catalogue, store, [](std::string_view key) { return key.substr(0, 8) == "M_COOKIE"; });
+  EXPECT_FALSE(catalogue[3].enabled);  // M_COOKIE_SES3 cannot be read: off until a reload
+  store.values[{"M_COOKIE_1", 3}] = 3;         // restored
+  store.values[{"M_COOKIE_SES1", 3}] = 1;      // its write is refused
+  store.values.erase({"M_COOKIE_3", 3});       // unreadable now
+  store.refused = "M_COOKIE_SES1";
+  std::vector<TChangeAction> changes;
+  CheckZone(3, catalogue, store, changes);
+  ASSERT_EQ(changes.size(), 3u);
+  EXPECT_EQ(changes[2].newText, "Unknown");
+  changes[2].selected = false;  // kept as it is: unreadable
+  ApplyAnswer(true, changes, catalogue, store);
+  EXPECT_EQ(store.values[std::make_pair(std::string("M_COOKIE_1"), 3)], 0u);
+  EXPECT_EQ(catalogue[1].snapshot[3], 1u);  // the value that stayed is accepted
+  EXPECT_EQ(catalogue[2].snapshot[3], kUnreadableValue);
+  changes.clear();
+  CheckZone(3, catalogue, store, changes);
+  EXPECT_TRUE(changes.empty());  // nothing is reported again
 }
 
 TEST(HomePage, ComparisonDisplayAndDecision) {
