@@ -60,8 +60,7 @@ bool RunWriter(DWORD value) {
   std::snprintf(line, sizeof line, "\"%s\" write %lu", self, static_cast<unsigned long>(value));
   STARTUPINFOA si{sizeof si};
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+  if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
   ::WaitForSingleObject(pi.hProcess, 30000);
   ::CloseHandle(pi.hThread);
@@ -131,8 +130,9 @@ int main(int argc, char** argv) {
   std::vector<double> sorted = latencies;
   std::sort(sorted.begin(), sorted.end());
   const double median = sorted.empty() ? 0
-                        : sorted.size() % 2 ? sorted[sorted.size() / 2]
-                                            : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+                        : sorted.size() % 2
+                            ? sorted[sorted.size() / 2]
+                            : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
   const double worst = sorted.empty() ? 0 : sorted.back();
   std::printf("| measure | value | design / goal |\n|---|---|---|\n");
   std::printf("| alert latency, median of %zu changes | %.3f s | pause 2.0 s; goal <= 2.2 s |\n",

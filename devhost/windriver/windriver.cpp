@@ -9,6 +9,7 @@
 // A list view belongs to another process, so its item records are placed in
 // that process's memory.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdio>

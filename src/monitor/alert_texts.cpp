@@ -67,8 +67,7 @@ std::string SecurityAlertMessage(const Translator& translate) {
              "These changes may be unauthorized, dangerous and in some cases they can cause a "
              "serious damage to your computer.") +
          "\n\r\n\r" +
-         translate(
-             "Would you like to restore your original Internet Explorer security settings?");
+         translate("Would you like to restore your original Internet Explorer security settings?");
 }
 
 }  // namespace sentrova

@@ -17,10 +17,10 @@ std::string HomePageDisplayForm(std::string_view address);
 
 // What the home page check does about the browser's start page.
 enum class HomePageAction {
-  kNone,          // no difference (or nothing to compare)
-  kResetSilently, // write the monitored address back without asking
-  kAskChanged,    // someone changed the start page
-  kAskSettings,   // the user changed the monitored address in the settings
+  kNone,           // no difference (or nothing to compare)
+  kResetSilently,  // write the monitored address back without asking
+  kAskChanged,     // someone changed the start page
+  kAskSettings,    // the user changed the monitored address in the settings
 };
 
 // homeUrl: the monitored address; previousUrl: the one monitored before the

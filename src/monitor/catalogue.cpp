@@ -78,9 +78,10 @@ constexpr Description kLogon[] = {
     {0x20000, "Automatic logon only in the Intranet zone"},
     {0x30000, "Anonymous logon"},
 };
-constexpr Description kPrivacy[] = {{0, "Accept all Cookies"}, {1, "High"}, {3, "Block All Cookies"}};
+constexpr Description kPrivacy[] = {
+    {0, "Accept all Cookies"}, {1, "High"}, {3, "Block All Cookies"}};
 constexpr Description kJava[] = {
-    {0, "Disable Java"},   {0x10000, "High safety"}, {0x20000, "Medium safety"},
+    {0, "Disable Java"},     {0x10000, "High safety"}, {0x20000, "Medium safety"},
     {0x30000, "Low safety"}, {0x800000, "Custom"},
 };
 constexpr Description kCommon[] = {{0, "Enable"}, {1, "Prompt"}, {3, "Disable"}};
@@ -106,8 +107,8 @@ std::optional<uint32_t> SettingValue(SettingKind kind, int zone,
       if (raw->type != reg_type::kString && raw->type != reg_type::kExpandString)
         return std::nullopt;
       const std::string_view text(raw->bytes.data(), raw->bytes.find('\0') == std::string::npos
-                                                          ? raw->bytes.size()
-                                                          : raw->bytes.find('\0'));
+                                                         ? raw->bytes.size()
+                                                         : raw->bytes.find('\0'));
       return text == "yes" ? 0u : 3u;
     }
   }
@@ -115,8 +116,7 @@ std::optional<uint32_t> SettingValue(SettingKind kind, int zone,
 }
 
 RawValue SettingWriteValue(SettingKind kind, uint32_t value) {
-  if (kind == SettingKind::kDebugger)
-    return RawValue{reg_type::kString, value == 0 ? "yes" : "no"};
+  if (kind == SettingKind::kDebugger) return RawValue{reg_type::kString, value == 0 ? "yes" : "no"};
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
   return RawValue{reg_type::kDword, bytes};

@@ -59,8 +59,7 @@ TChangeForm::TChangeForm(TControl* owner)
 TChangeForm::~TChangeForm() = default;
 
 void TChangeForm::AddChangeRow(int changeIndex, const std::string& oldText,
-                               const std::string& newText, const std::string& key,
-                               bool selected) {
+                               const std::string& newText, const std::string& key, bool selected) {
   const NameValueList labels(JoinLines(State().LabelsList));
   std::string label = labels.Value(key);
   if (label.empty()) label = key;

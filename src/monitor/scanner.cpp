@@ -99,8 +99,7 @@ bool WaitForEnd(ScannerControl& control, DWORD timeoutMs) {
 RegKey OpenSettingsKey(const std::string& path) {
   HKEY key = nullptr;
   if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE | KEY_NOTIFY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+                        KEY_READ | KEY_WRITE | KEY_NOTIFY, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return {};
   return RegKey(key);
 }
@@ -117,8 +116,8 @@ std::optional<RawValue> QueryRaw(HKEY key, const char* name) {
   RawValue raw;
   raw.type = type;
   raw.bytes.assign(size, '\0');
-  rc = ::RegQueryValueExA(key, name, nullptr, &type,
-                          reinterpret_cast<BYTE*>(raw.bytes.data()), &size);
+  rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
+                          &size);
   if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (rc != ERROR_SUCCESS) throw ReadFailure{};
   raw.type = type;
@@ -169,9 +168,9 @@ class TVRXScanner {
     std::optional<uint32_t> Read(const TMonitoredSetting& setting, int zone) override {
       try {
         if (setting.kind == SettingKind::kDebugger)
-          return SettingValue(setting.kind, zone,
-                              zone == 0 ? QueryRaw(s_.mainKey_.get(), kDebuggerValueName)
-                                        : std::nullopt);
+          return SettingValue(
+              setting.kind, zone,
+              zone == 0 ? QueryRaw(s_.mainKey_.get(), kDebuggerValueName) : std::nullopt);
         return SettingValue(setting.kind, zone,
                             QueryRaw(s_.zoneKeys_[zone].get(), setting.valueName.c_str()));
       } catch (const ReadFailure&) {
@@ -281,9 +280,7 @@ void TVRXScanner::Pause(DWORD ms) {
 // Stopped through the process (shutdown, a successor), or forgotten by the
 // run control (the plug-in was switched off while this scanner sat in a
 // dialog and missed the stop event).
-bool TVRXScanner::Abandoned() const {
-  return control_->stop || State().Scanner.load() != this;
-}
+bool TVRXScanner::Abandoned() const { return control_->stop || State().Scanner.load() != this; }
 
 void TVRXScanner::WaitForPredecessors() {
   if (predecessors_.empty()) return;
@@ -319,8 +316,8 @@ void TVRXScanner::Body() {
   bool firstPass = true;
   int timeouts = 0;
   const std::array<HANDLE, kEventCount> events = {
-      stopEvent_.get(),      reloadEvent_.get(),    mainEvent_.get(),      zoneEvents_[0].get(),
-      zoneEvents_[1].get(),  zoneEvents_[2].get(),  zoneEvents_[3].get(),  zoneEvents_[4].get(),
+      stopEvent_.get(),     reloadEvent_.get(),   mainEvent_.get(),     zoneEvents_[0].get(),
+      zoneEvents_[1].get(), zoneEvents_[2].get(), zoneEvents_[3].get(), zoneEvents_[4].get(),
   };
   while (!Abandoned()) {
     if (State().MainWindow.load() != nullptr && State().Running) ProcessMessages();
@@ -330,8 +327,7 @@ void TVRXScanner::Body() {
       firstPass = false;
       if (mainEvent_) ::SetEvent(mainEvent_.get());
     }
-    const DWORD result =
-        ::WaitForMultipleObjects(kEventCount, events.data(), FALSE, kWaitMs);
+    const DWORD result = ::WaitForMultipleObjects(kEventCount, events.data(), FALSE, kWaitMs);
     if (result == WAIT_OBJECT_0) break;
     if (result == WAIT_OBJECT_0 + 1) {
       Reload();
@@ -366,7 +362,8 @@ void TVRXScanner::Reload() {
     homeUrl_ = config_->ReadStr(kHomeUrl);
     homeMonitor_ = config_->ReadBool(kHomeMon);
     homeSet_ = config_->ReadBool(kHomeSet);
-    ReloadSnapshot(catalogue_, store_, [&](std::string_view key) { return config_->ReadBool(key); });
+    ReloadSnapshot(catalogue_, store_,
+                   [&](std::string_view key) { return config_->ReadBool(key); });
     CheckHomePage();
   });
 }
@@ -387,8 +384,8 @@ void TVRXScanner::Report() {
     std::string heading(1, '\x03');
     heading.append(TranslateText("Restore original Internet Explorer security settings?"));
     return AskQuestion(TranslateText("Sentrova - Security Settings Changed"), heading,
-                       SecurityAlertMessage(Translate), "", "ASKRESTORE", noCheckbox, "", "Details...",
-                       [this](TControl& pressed) { ShowChangeDetails(pressed); });
+                       SecurityAlertMessage(Translate), "", "ASKRESTORE", noCheckbox, "",
+                       "Details...", [this](TControl& pressed) { ShowChangeDetails(pressed); });
   });
   Guarded([&] { OpenKeys(); });
   ApplyAnswer(restore, changes_, catalogue_, store_);
@@ -401,7 +398,8 @@ void TVRXScanner::ShowChangeDetails(TControl& pressedButton) {
     if (HRSRC found = ::FindResourceA(nullptr, "LABELS", MAKEINTRESOURCEA(10))) {
       if (HGLOBAL loaded = ::LoadResource(nullptr, found)) {
         const char* bytes = static_cast<const char*>(::LockResource(loaded));
-        if (bytes) labels = NameValueList(std::string_view(bytes, ::SizeofResource(nullptr, found)));
+        if (bytes)
+          labels = NameValueList(std::string_view(bytes, ::SizeofResource(nullptr, found)));
       }
     }
     TChangeForm form(pressedButton.FormOf());
@@ -445,9 +443,8 @@ void TVRXScanner::CheckHomePage() {
     return;
   }
   const std::string shown = ReadText(mainKey_.get(), kStartPageValueName).value_or(*startPage);
-  Guarded([] {
-    WriteRegFloat(HKEY_CURRENT_USER, "Software\\Quillbox\\", "AsQ", false, NowLocal());
-  });
+  Guarded(
+      [] { WriteRegFloat(HKEY_CURRENT_USER, "Software\\Quillbox\\", "AsQ", false, NowLocal()); });
   bool restoreWithoutAsking = false;
   const bool answer = AskQuestion(
       TranslateText("Sentrova - Homepage Change Alert!"), TranslateText("Homepage Change Alert!"),

@@ -29,7 +29,8 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
       {"M_COOKIE_1", 0, Dword(2), 2u, "Unknown"},
       {"M_COOKIE_1", 0, Dword(0xFFFFFFFF), 0xFFFFFFFFu, "Unknown"},
       {"M_COOKIE_1", 2, Raw(reg_type::kString, "3"), std::nullopt, "Unknown"},
-      {"M_COOKIE_1", 2, Raw(reg_type::kBinary, std::string("\3\0\0\0", 4)), std::nullopt, "Unknown"},
+      {"M_COOKIE_1", 2, Raw(reg_type::kBinary, std::string("\3\0\0\0", 4)), std::nullopt,
+       "Unknown"},
       {"M_UA_LOGON", 2, Dword(0x20000), 0x20000u, "Automatic logon only in the Intranet zone"},
       {"M_UA_LOGON", 2, Dword(0), 0u, "Automatically logon with current username and password"},
       {"M_UA_LOGON", 2, Dword(0x10000), 0x10000u, "Prompt for user name and password"},
@@ -38,10 +39,13 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
       {"M_UA_PRIVACY", 3, Dword(1), 1u, "High"},
       {"M_UA_PRIVACY", 3, Dword(3), 3u, "Block All Cookies"},
       {"M_UA_PRIVACY", 3, std::nullopt, 0u, "Accept all Cookies"},
-      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\1\0", 4)), 0x10000u, "High safety"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\1\0", 4)), 0x10000u,
+       "High safety"},
       {"M_JAVA_PERM", 3, Dword(0x10000), 0x10000u, "High safety"},
-      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\2", 3)), 0x20000u, "Medium safety"},
-      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\0\0\0", 5)), std::nullopt, "Unknown"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\2", 3)), 0x20000u,
+       "Medium safety"},
+      {"M_JAVA_PERM", 3, Raw(reg_type::kBinary, std::string("\0\0\0\0\0", 5)), std::nullopt,
+       "Unknown"},
       {"M_JAVA_PERM", 3, Dword(0x30000), 0x30000u, "Low safety"},
       {"M_JAVA_PERM", 3, Dword(0x800000), 0x800000u, "Custom"},
       {"M_JAVA_PERM", 3, std::nullopt, 0u, "Disable Java"},
@@ -53,8 +57,9 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
       {"M_ADV_DISSCRIPT", 2, std::nullopt, 0u, "Enable"},
   };
   for (const Case& c : cases) {
-    const auto entry = std::find_if(kCatalogue.begin(), kCatalogue.end(),
-                                    [&](const CatalogueEntry& e) { return c.key == std::string(e.key); });
+    const auto entry =
+        std::find_if(kCatalogue.begin(), kCatalogue.end(),
+                     [&](const CatalogueEntry& e) { return c.key == std::string(e.key); });
     ASSERT_NE(entry, kCatalogue.end()) << c.key;
     const std::optional<uint32_t> value = SettingValue(entry->kind, c.zone, c.raw);
     EXPECT_EQ(value, c.value) << c.key << " zone " << c.zone;
@@ -84,11 +89,12 @@ TEST(ChangeDetection, FailuresWhileRestoringLeaveASettledSnapshot) {
   TableStore store;
   for (const char* key : {"M_COOKIE_1", "M_COOKIE_SES1", "M_COOKIE_3"})
     for (int zone = 0; zone < kZoneCount; ++zone) store.values[{key, zone}] = 0;
-  ReloadSnapshot(catalogue, store, [](std::string_view key) { return key.substr(0, 8) == "M_COOKIE"; });
-  EXPECT_FALSE(catalogue[3].enabled);  // M_COOKIE_SES3 cannot be read: off until a reload
-  store.values[{"M_COOKIE_1", 3}] = 3;         // restored
-  store.values[{"M_COOKIE_SES1", 3}] = 1;      // its write is refused
-  store.values.erase({"M_COOKIE_3", 3});       // unreadable now
+  ReloadSnapshot(catalogue, store,
+                 [](std::string_view key) { return key.substr(0, 8) == "M_COOKIE"; });
+  EXPECT_FALSE(catalogue[3].enabled);      // M_COOKIE_SES3 cannot be read: off until a reload
+  store.values[{"M_COOKIE_1", 3}] = 3;     // restored
+  store.values[{"M_COOKIE_SES1", 3}] = 1;  // its write is refused
+  store.values.erase({"M_COOKIE_3", 3});   // unreadable now
   store.refused = "M_COOKIE_SES1";
   std::vector<TChangeAction> changes;
   CheckZone(3, catalogue, store, changes);
@@ -145,8 +151,8 @@ TEST(AlertTexts, MessagesWithTheirSeparatorsAndPlaceholders) {
                 "\n\rWould you like to restore your homepage settings to \"a\" ?");
   EXPECT_EQ(HomePageMessage(true, "new", "old", translate),
             "You have just changed homepage to be monitored in Sentrova Settings from \"old\" to "
-            "\"new\".\n\r" + std::string(73, ' ') +
-                "\n\rDo you want to set \"new\" as your homepage?");
+            "\"new\".\n\r" +
+                std::string(73, ' ') + "\n\rDo you want to set \"new\" as your homepage?");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // configuration is an in-memory double of the interface the scanner takes.
 #include <gtest/gtest.h>
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <map>
@@ -44,7 +45,9 @@ class FakeConfig final : public ScannerConfig {
   explicit FakeConfig(std::shared_ptr<Store> s) : s_(std::move(s)) {}
   bool ReadBool(std::string_view key) override { return s_->Value(key) != "0"; }
   std::string ReadStr(std::string_view key) override { return s_->Value(key); }
-  void WriteBool(std::string_view key, bool v) override { s_->Set(std::string(key), v ? "1" : "0"); }
+  void WriteBool(std::string_view key, bool v) override {
+    s_->Set(std::string(key), v ? "1" : "0");
+  }
   void WriteStr(std::string_view key, std::string_view v) override {
     s_->Set(std::string(key), std::string(v));
   }
@@ -60,8 +63,13 @@ struct Place {
   const char* name;
 };
 const Place kTouched[] = {
-    {ZoneKeyPath(1), "1A02"}, {ZoneKeyPath(3), "1A02"}, {ZoneKeyPath(3), "1A03"},
-    {ZoneKeyPath(3), "1A05"}, {ZoneKeyPath(3), "1A06"}, {ZoneKeyPath(3), "1C00"}, {kBrowserMainKeyPath, kDebuggerValueName},
+    {ZoneKeyPath(1), "1A02"},
+    {ZoneKeyPath(3), "1A02"},
+    {ZoneKeyPath(3), "1A03"},
+    {ZoneKeyPath(3), "1A05"},
+    {ZoneKeyPath(3), "1A06"},
+    {ZoneKeyPath(3), "1C00"},
+    {kBrowserMainKeyPath, kDebuggerValueName},
     {kBrowserMainKeyPath, kStartPageValueName},
 };
 
@@ -78,8 +86,8 @@ void PutText(const char* name, const std::string& text) {
 std::optional<RawValue> Get(const std::string& key, const char* name) {
   char buffer[512];
   DWORD type = 0, size = sizeof buffer;
-  if (::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     buffer, &size) != ERROR_SUCCESS)
+  if (::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, buffer,
+                     &size) != ERROR_SUCCESS)
     return std::nullopt;
   return RawValue{type, std::string(buffer, size)};
 }
@@ -91,8 +99,8 @@ DWORD GetDword(int zone, const char* name) {
 HWND WaitWindow(const char* caption, DWORD ms = kWindowWaitMs) {
   HWND found = nullptr;
   // Shown, not just made: a dialog's window exists while its rows are added.
-  test::WaitFor([&] { return (found = ::FindWindowA(nullptr, caption)) && ::IsWindowVisible(found); },
-                ms);
+  test::WaitFor(
+      [&] { return (found = ::FindWindowA(nullptr, caption)) && ::IsWindowVisible(found); }, ms);
   if (found && !::IsWindowVisible(found)) found = nullptr;
   return found;
 }
@@ -150,7 +158,8 @@ std::vector<Row> Rows(HWND dialog) {
       return std::string(text);
     };
     const auto state = ::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
-    rows.push_back(((state >> 12) == 2 ? "[x] " : "[ ] ") + cell(1) + ">" + cell(2) + " " + cell(3));
+    rows.push_back(((state >> 12) == 2 ? "[x] " : "[ ] ") + cell(1) + ">" + cell(2) + " " +
+                   cell(3));
   }
   return rows;
 }
@@ -270,9 +279,9 @@ TEST_F(Scanner, ThreeChangesOneAlertUntickedOneKeptForGood) {
   const std::vector<Row> rows = Details(alert, "OK", 1);
   // Zone 1 first, then zone 3 in catalogue order; a key without a line in
   // the process's labels list shows itself.
-  EXPECT_EQ(rows, (std::vector<Row>{"[x] Enable>Prompt Write first-party cookies",
-                                    "[x] Enable>Disable M_COOKIE_SES1",
-                                    "[x] Enable>Prompt M_COOKIE_3"}));
+  EXPECT_EQ(rows,
+            (std::vector<Row>{"[x] Enable>Prompt Write first-party cookies",
+                              "[x] Enable>Disable M_COOKIE_SES1", "[x] Enable>Prompt M_COOKIE_3"}));
   Answer(alert, "Yes");
   EXPECT_EQ(GetDword(3, "1A05"), 0u);
   EXPECT_EQ(GetDword(1, "1A02"), 0u);
