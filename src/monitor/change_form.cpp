@@ -37,22 +37,22 @@ TChangeForm::TChangeForm(TControl* owner)
   list_->AddColumn("New", ColumnAlign::Left, 70);
   list_->AddColumn("Changed", ColumnAlign::Left, 286);
 
-  struct ButtonSpec {
+  struct ButtonLayout {
     const char* caption;
     int left;
     std::function<void()> action;
   };
-  const ButtonSpec buttons[] = {
+  const ButtonLayout buttons[] = {
       {"Select All", 168, [this] { SetAll(true); }},
       {"Deselect All", 248, [this] { SetAll(false); }},
       {"OK", 328, [this] { result_ = kChangeFormOk; }},
       {"Cancel", 408, [this] { result_ = kChangeFormCancel; }},
   };
-  for (const ButtonSpec& spec : buttons) {
-    TControl& button = window_.Add(ControlKind::Button, spec.caption);
-    button.SetBounds(spec.left, 289, 75, 25);
-    button.onClick = [action = spec.action](TControl&) { action(); };
-    if (std::string_view(spec.caption) == "OK") button.SetDefaultButton(true);
+  for (const ButtonLayout& layout : buttons) {
+    TControl& button = window_.Add(ControlKind::Button, layout.caption);
+    button.SetBounds(layout.left, 289, 75, 25);
+    button.onClick = [action = layout.action](TControl&) { action(); };
+    if (std::string_view(layout.caption) == "OK") button.SetDefaultButton(true);
   }
 }
 
