@@ -72,6 +72,16 @@ bool SetClassesValue(const std::string& key, const char* name, const std::string
   return rc == ERROR_SUCCESS;
 }
 
+// The toolbar's own namespace "TBR" holds AFA_DONE = true once the toolbar
+// has finished its first-run set-up; the program's home page check waits for it.
+bool HoldToolbarSetUpDone() {
+  VARIANT done;
+  ::VariantInit(&done);
+  done.vt = VT_BOOL;
+  done.boolVal = VARIANT_TRUE;
+  return qbhost::StoreValue(L"TBR", L"AFA_DONE", done);
+}
+
 int Register() {
   const std::string dir = ExeDirectory();
   const std::wstring exe = AnsiToWide(dir + "qbhost.exe");
@@ -85,7 +95,8 @@ int Register() {
   const std::string classKey = "CLSID\\" + GuidText(kServiceClassId);
   const bool ok = SetClassesValue(classKey, nullptr, "Quillbox toolbar host service") &&
                   SetClassesValue(classKey + "\\InprocServer32", nullptr, dir + "qbhost.dll") &&
-                  SetClassesValue(classKey + "\\InprocServer32", "ThreadingModel", "Free");
+                  SetClassesValue(classKey + "\\InprocServer32", "ThreadingModel", "Free") &&
+                  HoldToolbarSetUpDone();
   std::printf(ok ? "registered CoTB4Server (%sqbhost.dll) and the host's type library\n"
                  : "cannot write the registration of CoTB4Server\n",
               dir.c_str());

@@ -10,6 +10,8 @@
 #include "cleanup/cookies_form.h"
 #include "host/config.h"
 #include "host/config_keys.h"
+#include "monitor/scanner.h"
+#include "platform/com.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 #include "state/control_objects.h"
@@ -49,6 +51,32 @@ class HostKeepListStore final : public KeepListStore {
   std::unique_ptr<TConfig> config_;
 };
 
+// The scanner's view of the host's configuration: the program's namespace
+// through TConfig, and the host's own namespace "TBR" for AFA_DONE.
+class HostScannerConfig final : public ScannerConfig {
+ public:
+  bool ReadBool(std::string_view key) override {
+    return config_.GetBool(key, config_keys::kReadTrue);
+  }
+  std::string ReadStr(std::string_view key) override { return config_.GetStr(key, -1); }
+  void WriteBool(std::string_view key, bool value) override { config_.SetBool(key, value, true); }
+  void WriteStr(std::string_view key, std::string_view value) override {
+    config_.SetStr(key, value, true);
+  }
+  std::optional<bool> ReadHostBool(std::string_view key) override {
+    Bstr hostName = Bstr::FromAnsi("TBR");
+    Bstr name = Bstr::FromAnsi(key);
+    VARIANT_BOOL value = VARIANT_TRUE;
+    if (FAILED(config_.Service()->ReadBool(hostName.get(), name.get(), config_keys::kReadTrue,
+                                           &value)))
+      return std::nullopt;
+    return value != 0;
+  }
+
+ private:
+  TConfig config_;
+};
+
 // The program's own services. The clean-up worker, the scanner thread, the
 // tray icon of the hidden main window, the toolbar link and the Customize
 // Cookies dialog are started here; where one of them is not part of the
@@ -61,12 +89,11 @@ class ProgramLoopServices final : public LoopServices {
     // single-run mutex, shows the busy tray icon and runs one clean-up pass.
   }
   TVRXScanner* StartScanner() override {
-    // Start point of the security scanner thread (TVRXScanner). No scanner
-    // runs yet, so there is none to record.
-    return nullptr;
+    return StartScannerThread([] { return std::make_unique<HostScannerConfig>(); });
   }
-  void WaitForScanner(TVRXScanner*, DWORD) override {
-    // The scanner thread's end is awaited here once it exists.
+  void WaitForScanner(TVRXScanner* scanner, DWORD timeoutMs) override {
+    // An open alert of the scanner is answered "No", so shutdown always ends.
+    StopScannerAndWait(scanner, timeoutMs);
   }
   void SetTray(bool show, bool) override {
     // The tray icon belongs to the hidden main window; without one SetTray

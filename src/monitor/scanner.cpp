@@ -1,0 +1,503 @@
+#include "monitor/scanner.h"
+
+#include <objbase.h>
+#include <process.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "branding/name_value_list.h"
+#include "branding/translate.h"
+#include "dialogs/ask_question.h"
+#include "monitor/alert_texts.h"
+#include "monitor/change_detection.h"
+#include "monitor/change_form.h"
+#include "platform/date_time_win.h"
+#include "platform/guard.h"
+#include "platform/handle.h"
+#include "platform/registry.h"
+#include "platform/system_facts.h"
+#include "platform/visual_styles.h"
+#include "state/control_objects.h"
+#include "state/process_state.h"
+#include "toolkit/control.h"
+#include "toolkit/message_loop.h"
+
+namespace sentrova {
+
+namespace {
+
+constexpr DWORD kWaitMs = 1000;
+constexpr int kTimeoutsPerScan = 20;
+constexpr DWORD kScanPauseMs = 2000;
+constexpr DWORD kCloseRetryMs = 200;
+constexpr DWORD kPredecessorWaitMs = 30000;
+constexpr uint8_t kWindows95 = 1;
+constexpr int kEventCount = 8;
+constexpr char kHomeMon[] = "HOME_MON";
+constexpr char kHomeSet[] = "HOME_SET";
+constexpr char kHomeUrl[] = "HOME_URL";
+
+// What other threads of the process know of a scanner: its thread and its
+// stop request. Kept apart from the scanner object, which frees itself.
+struct ScannerControl {
+  TVRXScanner* scanner = nullptr;
+  KernelHandle thread;
+  DWORD threadId = 0;
+  std::atomic<bool> stop{false};
+  KernelHandle wake;  // set with `stop`; ends the scanner's pauses early
+};
+
+std::mutex gControlsMutex;
+std::vector<std::shared_ptr<ScannerControl>> gControls;
+
+std::shared_ptr<ScannerControl> FindControl(TVRXScanner* scanner) {
+  std::lock_guard<std::mutex> lock(gControlsMutex);
+  for (const auto& c : gControls)
+    if (c->scanner == scanner) return c;
+  return nullptr;
+}
+
+// Answers every open dialog of the thread as if its close box was used: the
+// questions say "No", the Detected Changes dialog "Cancel".
+void CloseThreadDialogs(DWORD threadId) {
+  ::EnumThreadWindows(
+      threadId,
+      [](HWND window, LPARAM) -> BOOL {
+        if (TControl::FromHandle(window) != nullptr) ::PostMessageA(window, WM_CLOSE, 0, 0);
+        return TRUE;
+      },
+      0);
+}
+
+void RequestStop(ScannerControl& control) {
+  control.stop = true;
+  if (control.wake) ::SetEvent(control.wake.get());
+  CloseThreadDialogs(control.threadId);
+}
+
+// Waits for a scanner's thread, closing its dialogs again and again (a
+// question may open after the first close request); true when it ended.
+bool WaitForEnd(ScannerControl& control, DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    RequestStop(control);
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD slice =
+        static_cast<DWORD>(std::min<ULONGLONG>(kCloseRetryMs, now < deadline ? deadline - now : 0));
+    if (::WaitForSingleObject(control.thread.get(), slice) != WAIT_TIMEOUT) return true;
+    if (::GetTickCount64() >= deadline) return false;
+  }
+}
+
+// A registry key of the scanner, opened (created when missing) for reading,
+// writing and change notification.
+RegKey OpenSettingsKey(const std::string& path) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE | KEY_NOTIFY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return {};
+  return RegKey(key);
+}
+
+// The raw value; nothing when it does not exist; throws for a registry error.
+struct ReadFailure {};
+std::optional<RawValue> QueryRaw(HKEY key, const char* name) {
+  if (!key) return std::nullopt;
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (rc != ERROR_SUCCESS) throw ReadFailure{};
+  RawValue raw;
+  raw.type = type;
+  raw.bytes.assign(size, '\0');
+  rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
+                          &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (rc != ERROR_SUCCESS) throw ReadFailure{};
+  raw.type = type;
+  raw.bytes.resize(size);
+  return raw;
+}
+
+bool WriteRaw(HKEY key, const char* name, const RawValue& value) {
+  if (!key) return false;
+  // A text is written with its terminating NUL (c_str() holds one).
+  const size_t size = value.bytes.size() + (value.type == reg_type::kString ? 1 : 0);
+  return ::RegSetValueExA(key, name, 0, value.type,
+                          reinterpret_cast<const BYTE*>(value.bytes.c_str()),
+                          static_cast<DWORD>(size)) == ERROR_SUCCESS;
+}
+
+// The text of a REG_SZ value up to its first NUL; empty when missing;
+// nothing when the value is not a text or cannot be read.
+std::optional<std::string> ReadText(HKEY key, const char* name) {
+  std::optional<RawValue> raw;
+  try {
+    raw = QueryRaw(key, name);
+  } catch (const ReadFailure&) {
+    return std::nullopt;
+  }
+  if (!raw) return std::string();
+  if (raw->type != reg_type::kString && raw->type != reg_type::kExpandString) return std::nullopt;
+  return raw->bytes.substr(0, raw->bytes.find('\0'));
+}
+
+std::string Translate(std::string_view text) { return TranslateText(text); }
+
+}  // namespace
+
+class TVRXScanner {
+ public:
+  TVRXScanner(ScannerConfigFactory factory, std::shared_ptr<ScannerControl> control,
+              std::vector<std::shared_ptr<ScannerControl>> predecessors);
+  ~TVRXScanner();
+
+  static unsigned __stdcall ThreadMain(void* self);
+
+ private:
+  // The registry seen through the scanner's six keys.
+  class KeyStore final : public SettingStore {
+   public:
+    explicit KeyStore(TVRXScanner& s) : s_(s) {}
+    std::optional<uint32_t> Read(const TMonitoredSetting& setting, int zone) override {
+      try {
+        if (setting.kind == SettingKind::kDebugger)
+          return SettingValue(
+              setting.kind, zone,
+              zone == 0 ? QueryRaw(s_.mainKey_.get(), kDebuggerValueName) : std::nullopt);
+        return SettingValue(setting.kind, zone,
+                            QueryRaw(s_.zoneKeys_[zone].get(), setting.valueName.c_str()));
+      } catch (const ReadFailure&) {
+        return std::nullopt;
+      }
+    }
+    bool Write(const TMonitoredSetting& setting, int zone, uint32_t value) override {
+      const RawValue raw = SettingWriteValue(setting.kind, value);
+      if (setting.kind == SettingKind::kDebugger)
+        return WriteRaw(s_.mainKey_.get(), kDebuggerValueName, raw);
+      return WriteRaw(s_.zoneKeys_[zone].get(), setting.valueName.c_str(), raw);
+    }
+
+   private:
+    TVRXScanner& s_;
+  };
+
+  void Body();
+  bool Abandoned() const;
+  void Pause(DWORD ms);
+  void WaitForPredecessors();
+  void OpenKeys();
+  void ArmNotifications();
+  void Reload();
+  void Scan();
+  void Report();
+  void ShowChangeDetails(TControl& pressedButton);
+  void CheckHomePage();
+  bool WriteStartPage(const std::string& address);
+
+  std::unique_ptr<ScannerConfig> config_;
+  ScannerConfigFactory configFactory_;
+  std::string pluginName_ = "VRX";
+  uint8_t osKind_;
+  std::array<RegKey, kZoneCount> zoneKeys_;
+  RegKey mainKey_;
+  KernelHandle mainEvent_;
+  std::array<KernelHandle, kZoneCount> zoneEvents_;
+  std::vector<TMonitoredSetting> catalogue_;
+  KernelHandle stopEvent_;
+  KernelHandle reloadEvent_;
+  std::vector<TChangeAction> changes_;
+  bool homeMonitor_ = false;
+  bool homeSet_ = false;
+  std::string homeUrl_;
+  std::string previousHomeUrl_;
+  KeyStore store_{*this};
+  std::shared_ptr<ScannerControl> control_;
+  std::vector<std::shared_ptr<ScannerControl>> predecessors_;
+  VisualStyleContext styles_;
+  bool comInitialized_ = false;
+};
+
+TVRXScanner::TVRXScanner(ScannerConfigFactory factory, std::shared_ptr<ScannerControl> control,
+                         std::vector<std::shared_ptr<ScannerControl>> predecessors)
+    : configFactory_(std::move(factory)),
+      osKind_(OsKind()),
+      control_(std::move(control)),
+      predecessors_(std::move(predecessors)) {
+  OpenKeys();
+  catalogue_ = BuildCatalogue();
+  stopEvent_ = OpenControlObject(kScannerStopEvent);
+  reloadEvent_ = OpenControlObject(kScannerReloadEvent);
+  mainEvent_.reset(::CreateEventA(nullptr, FALSE, TRUE, "VRX4Scanner_MainHook"));
+  for (int zone = 0; zone < kZoneCount; ++zone)
+    zoneEvents_[zone].reset(::CreateEventA(
+        nullptr, FALSE, FALSE, ("VRX4Scanner_ScanEvent" + std::to_string(zone)).c_str()));
+}
+
+TVRXScanner::~TVRXScanner() {
+  config_.reset();
+  // The keys go browser main key first, then zones 4 down to 0.
+  mainKey_.reset();
+  for (int zone = kZoneCount - 1; zone >= 0; --zone) zoneKeys_[zone].reset();
+  TVRXScanner* self = this;
+  State().Scanner.compare_exchange_strong(self, nullptr);
+  std::lock_guard<std::mutex> lock(gControlsMutex);
+  gControls.erase(std::remove(gControls.begin(), gControls.end(), control_), gControls.end());
+}
+
+unsigned __stdcall TVRXScanner::ThreadMain(void* self) {
+  auto* scanner = static_cast<TVRXScanner*>(self);
+  Guarded([&] { scanner->Body(); });
+  const bool com = scanner->comInitialized_;
+  // The object goes first: it holds the host's interface.
+  Guarded([&] { delete scanner; });
+  if (com) ::CoUninitialize();
+  return 0;
+}
+
+void TVRXScanner::OpenKeys() {
+  for (int zone = 0; zone < kZoneCount; ++zone) {
+    zoneKeys_[zone].reset();
+    zoneKeys_[zone] = OpenSettingsKey(ZoneKeyPath(zone));
+  }
+  mainKey_.reset();
+  mainKey_ = OpenSettingsKey(kBrowserMainKeyPath);
+}
+
+// Waits, cut short by a stop request; a plain sleep when the wake-up event
+// could not be made, so that a failing wait never turns into a busy loop.
+void TVRXScanner::Pause(DWORD ms) {
+  if (!control_->wake || ::WaitForSingleObject(control_->wake.get(), ms) == WAIT_FAILED)
+    ::Sleep(ms);
+}
+
+// Stopped through the process (shutdown, a successor), or forgotten by the
+// run control (the plug-in was switched off while this scanner sat in a
+// dialog and missed the stop event).
+bool TVRXScanner::Abandoned() const { return control_->stop || State().Scanner.load() != this; }
+
+void TVRXScanner::WaitForPredecessors() {
+  if (predecessors_.empty()) return;
+  for (const auto& p : predecessors_) WaitForEnd(*p, kPredecessorWaitMs);
+  predecessors_.clear();
+}
+
+void TVRXScanner::ArmNotifications() {
+  // Armed on this thread: Windows drops a registration when its thread ends.
+  constexpr DWORD kFilter = REG_NOTIFY_CHANGE_LAST_SET;
+  if (mainKey_ && mainEvent_)
+    ::RegNotifyChangeKeyValue(mainKey_.get(), FALSE, kFilter, mainEvent_.get(), TRUE);
+  for (int zone = 0; zone < kZoneCount; ++zone)
+    if (zoneKeys_[zone] && zoneEvents_[zone])
+      ::RegNotifyChangeKeyValue(zoneKeys_[zone].get(), FALSE, kFilter, zoneEvents_[zone].get(),
+                                TRUE);
+}
+
+void TVRXScanner::Body() {
+  comInitialized_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+  WaitForPredecessors();
+  // A stop left pending by a scanner that ended otherwise (forgotten by the
+  // run control, or stopped by request) is not meant for this one; stops
+  // from within the process also reach it through Abandoned().
+  if (stopEvent_) ::ResetEvent(stopEvent_.get());
+  Guarded([&] { config_ = configFactory_(); });
+  // Themed dialogs on this thread; the context stays active until the
+  // thread ends.
+  Guarded([&] { ActivateVisualStyles(styles_); });
+  homeUrl_.clear();
+  Reload();
+
+  bool firstPass = true;
+  int timeouts = 0;
+  const std::array<HANDLE, kEventCount> events = {
+      stopEvent_.get(),     reloadEvent_.get(),   mainEvent_.get(),     zoneEvents_[0].get(),
+      zoneEvents_[1].get(), zoneEvents_[2].get(), zoneEvents_[3].get(), zoneEvents_[4].get(),
+  };
+  while (!Abandoned()) {
+    if (State().MainWindow.load() != nullptr && State().Running) ProcessMessages();
+    changes_.clear();
+    if (osKind_ != kWindows95 && timeouts == 0) ArmNotifications();
+    if (firstPass) {
+      firstPass = false;
+      if (mainEvent_) ::SetEvent(mainEvent_.get());
+    }
+    const DWORD result = ::WaitForMultipleObjects(kEventCount, events.data(), FALSE, kWaitMs);
+    if (result == WAIT_OBJECT_0) break;
+    if (result == WAIT_OBJECT_0 + 1) {
+      Reload();
+    } else if ((result >= WAIT_OBJECT_0 + 2 && result < WAIT_OBJECT_0 + kEventCount) ||
+               (result == WAIT_TIMEOUT && timeouts + 1 >= kTimeoutsPerScan)) {
+      timeouts = 0;
+      // Writes made during the pause are read by this scan and reported in
+      // one alert.
+      Pause(kScanPauseMs);
+      if (Abandoned()) break;
+      Scan();
+    } else if (result == WAIT_TIMEOUT) {
+      ++timeouts;
+    } else {
+      // A failed wait (a handle that could not be made) counts as a
+      // timeout, after the time a wait would have taken.
+      Pause(kWaitMs);
+      ++timeouts;
+    }
+    Guarded([&] { Report(); });
+  }
+}
+
+void TVRXScanner::Reload() {
+  Guarded([&] {
+    previousHomeUrl_ = homeUrl_;
+    if (!config_) {
+      homeMonitor_ = false;
+      for (TMonitoredSetting& s : catalogue_) s.enabled = false;
+      return;
+    }
+    homeUrl_ = config_->ReadStr(kHomeUrl);
+    homeMonitor_ = config_->ReadBool(kHomeMon);
+    homeSet_ = config_->ReadBool(kHomeSet);
+    ReloadSnapshot(catalogue_, store_,
+                   [&](std::string_view key) { return config_->ReadBool(key); });
+    CheckHomePage();
+  });
+}
+
+void TVRXScanner::Scan() {
+  Guarded([&] { CheckHomePage(); });
+  for (int zone = 0; zone < kZoneCount; ++zone)
+    Guarded([&] { CheckZone(zone, catalogue_, store_, changes_); });
+}
+
+void TVRXScanner::Report() {
+  if (changes_.empty()) return;
+  Guarded([] { WriteRegFloat(HKEY_CURRENT_USER, "SOFTWARE\\Toolbar", "AsQ", false, NowLocal()); });
+  bool noCheckbox = false;
+  // A scanner that is being stopped asks nothing: the answer is "No".
+  const bool restore = !Abandoned() && GuardedOr(false, [&] {
+    // Option code 3 in front of the heading: no check box.
+    std::string heading(1, '\x03');
+    heading.append(TranslateText("Restore original Internet Explorer security settings?"));
+    return AskQuestion(TranslateText("Sentrova - Security Settings Changed"), heading,
+                       SecurityAlertMessage(Translate), "", "ASKRESTORE", noCheckbox, "",
+                       "Details...", [this](TControl& pressed) { ShowChangeDetails(pressed); });
+  });
+  Guarded([&] { OpenKeys(); });
+  ApplyAnswer(restore, changes_, catalogue_, store_);
+}
+
+void TVRXScanner::ShowChangeDetails(TControl& pressedButton) {
+  Guarded([&] {
+    // Only labelled changes get a row; the others keep their restore mark.
+    NameValueList labels;
+    if (HRSRC found = ::FindResourceA(nullptr, "LABELS", MAKEINTRESOURCEA(10))) {
+      if (HGLOBAL loaded = ::LoadResource(nullptr, found)) {
+        const char* bytes = static_cast<const char*>(::LockResource(loaded));
+        if (bytes)
+          labels = NameValueList(std::string_view(bytes, ::SizeofResource(nullptr, found)));
+      }
+    }
+    TChangeForm form(pressedButton.FormOf());
+    for (size_t i = 0; i < changes_.size(); ++i) {
+      const TChangeAction& c = changes_[i];
+      if (!labels.Value(c.key).empty())
+        form.AddChangeRow(static_cast<int>(i), c.oldText, c.newText, c.key, c.selected);
+    }
+    if (form.ShowModal() != kChangeFormOk) return;
+    for (const TChangeForm::RowMark& mark : form.Marks())
+      if (mark.changeIndex >= 0 && static_cast<size_t>(mark.changeIndex) < changes_.size())
+        changes_[mark.changeIndex].selected = mark.ticked;
+  });
+}
+
+bool TVRXScanner::WriteStartPage(const std::string& address) {
+  return WriteRaw(mainKey_.get(), kStartPageValueName, RawValue{reg_type::kString, address});
+}
+
+void TVRXScanner::CheckHomePage() {
+  if (!config_) return;
+  const std::optional<bool> hostReady = config_->ReadHostBool("AFA_DONE");
+  if (!hostReady || !*hostReady || !homeMonitor_) return;
+  if (homeUrl_.empty()) {
+    // While no address is monitored, the browser's current one is adopted.
+    Guarded([&] {
+      const std::optional<std::string> startPage = ReadText(mainKey_.get(), kStartPageValueName);
+      if (!startPage) return;
+      homeUrl_ = *startPage;
+      config_->WriteStr(kHomeUrl, homeUrl_);
+    });
+    return;
+  }
+  // A start page that is not a text cannot be compared: the check ends.
+  const std::optional<std::string> startPage = ReadText(mainKey_.get(), kStartPageValueName);
+  if (!startPage) return;
+  const HomePageAction action = DecideHomePage(homeUrl_, previousHomeUrl_, *startPage, homeSet_);
+  if (action == HomePageAction::kNone || Abandoned()) return;
+  if (action == HomePageAction::kResetSilently) {
+    WriteStartPage(homeUrl_);
+    return;
+  }
+  const std::string shown = ReadText(mainKey_.get(), kStartPageValueName).value_or(*startPage);
+  Guarded(
+      [] { WriteRegFloat(HKEY_CURRENT_USER, "Software\\Quillbox\\", "AsQ", false, NowLocal()); });
+  bool restoreWithoutAsking = false;
+  const bool answer = AskQuestion(
+      TranslateText("Sentrova - Homepage Change Alert!"), TranslateText("Homepage Change Alert!"),
+      HomePageMessage(action == HomePageAction::kAskSettings, HomePageDisplayForm(homeUrl_),
+                      HomePageDisplayForm(shown), Translate),
+      "", "ASKHOMEPAGE", restoreWithoutAsking, TranslateText("Next time restore without asking"));
+  if (restoreWithoutAsking) {
+    homeSet_ = true;
+    config_->WriteBool(kHomeSet, true);
+  }
+  if (answer) {
+    WriteStartPage(homeUrl_);
+  } else {
+    homeUrl_ = shown;
+    config_->WriteStr(kHomeUrl, homeUrl_);
+  }
+}
+
+TVRXScanner* StartScannerThread(ScannerConfigFactory configFactory) {
+  auto control = std::make_shared<ScannerControl>();
+  control->wake.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::vector<std::shared_ptr<ScannerControl>> predecessors;
+  {
+    std::lock_guard<std::mutex> lock(gControlsMutex);
+    predecessors = gControls;
+  }
+  for (const auto& p : predecessors) RequestStop(*p);
+  auto scanner =
+      std::make_unique<TVRXScanner>(std::move(configFactory), control, std::move(predecessors));
+  unsigned threadId = 0;
+  const uintptr_t thread = ::_beginthreadex(nullptr, 0, &TVRXScanner::ThreadMain, scanner.get(),
+                                            CREATE_SUSPENDED, &threadId);
+  if (thread == 0) throw std::runtime_error("scanner thread not started");
+  control->thread.reset(reinterpret_cast<HANDLE>(thread));
+  control->threadId = threadId;
+  control->scanner = scanner.get();
+  {
+    std::lock_guard<std::mutex> lock(gControlsMutex);
+    gControls.push_back(control);
+  }
+  TVRXScanner* started = scanner.release();
+  // Recorded before the thread runs, so that it never finds itself forgotten.
+  State().Scanner = started;
+  ::ResumeThread(control->thread.get());
+  return started;
+}
+
+bool StopScannerAndWait(TVRXScanner* scanner, DWORD timeoutMs) {
+  const std::shared_ptr<ScannerControl> control = FindControl(scanner);
+  if (!control) return true;
+  return WaitForEnd(*control, timeoutMs);
+}
+
+bool SignalScannerReload() { return SignalEvent(kScannerReloadEvent); }
+
+}  // namespace sentrova

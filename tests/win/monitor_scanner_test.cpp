@@ -1,0 +1,416 @@
+// ctest: serial
+// The scanner against the real registry of the test prefix and its real
+// windows: the browser's zone and main keys, the named scanner events and
+// HKLM's AFA_DONE are shared, so these tests run alone. The host's
+// configuration is an in-memory double of the interface the scanner takes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <map>
+#include <mutex>
+
+#include "monitor/catalogue.h"
+#include "monitor/scanner.h"
+#include "state/control_objects.h"
+#include "state/process_state.h"
+#include "support/win_support.h"
+
+namespace sentrova {
+namespace {
+
+constexpr DWORD kWindowWaitMs = 30000;
+constexpr char kAlert[] = "Sentrova - Security Settings Changed";
+constexpr char kDetails[] = "Sentrova - Detected Changes";
+constexpr char kHomeAlert[] = "Sentrova - Homepage Change Alert!";
+
+// Texts by key; a boolean is "1" or "0" and reads true when missing.
+struct Store {
+  std::mutex mutex;
+  std::map<std::string, std::string> values;
+  bool toolbarReady = false;
+  void Set(const std::string& key, std::string value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    values[key] = std::move(value);
+  }
+  std::string Value(std::string_view key) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return values[std::string(key)];
+  }
+};
+
+class FakeConfig final : public ScannerConfig {
+ public:
+  explicit FakeConfig(std::shared_ptr<Store> s) : s_(std::move(s)) {}
+  bool ReadBool(std::string_view key) override { return s_->Value(key) != "0"; }
+  std::string ReadStr(std::string_view key) override { return s_->Value(key); }
+  void WriteBool(std::string_view key, bool v) override {
+    s_->Set(std::string(key), v ? "1" : "0");
+  }
+  void WriteStr(std::string_view key, std::string_view v) override {
+    s_->Set(std::string(key), std::string(v));
+  }
+  std::optional<bool> ReadHostBool(std::string_view) override { return s_->toolbarReady; }
+
+ private:
+  std::shared_ptr<Store> s_;
+};
+
+// The registry values the tests touch, saved before and put back after.
+struct Place {
+  std::string key;
+  const char* name;
+};
+const Place kTouched[] = {
+    {ZoneKeyPath(1), "1A02"},
+    {ZoneKeyPath(3), "1A02"},
+    {ZoneKeyPath(3), "1A03"},
+    {ZoneKeyPath(3), "1A05"},
+    {ZoneKeyPath(3), "1A06"},
+    {ZoneKeyPath(3), "1C00"},
+    {kBrowserMainKeyPath, kDebuggerValueName},
+    {kBrowserMainKeyPath, kStartPageValueName},
+};
+
+void Put(const std::string& key, const char* name, DWORD type, const std::string& bytes) {
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name, type, bytes.data(),
+                    static_cast<DWORD>(bytes.size()));
+}
+void PutDword(int zone, const char* name, DWORD v) {
+  Put(ZoneKeyPath(zone), name, REG_DWORD, std::string(reinterpret_cast<char*>(&v), 4));
+}
+void PutText(const char* name, const std::string& text) {
+  Put(kBrowserMainKeyPath, name, REG_SZ, text + '\0');
+}
+std::optional<RawValue> Get(const std::string& key, const char* name) {
+  char buffer[512];
+  DWORD type = 0, size = sizeof buffer;
+  if (::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, buffer,
+                     &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return RawValue{type, std::string(buffer, size)};
+}
+DWORD GetDword(int zone, const char* name) {
+  auto raw = Get(ZoneKeyPath(zone), name);
+  return raw && raw->type == REG_DWORD ? *reinterpret_cast<const DWORD*>(raw->bytes.data()) : ~0u;
+}
+
+HWND WaitWindow(const char* caption, DWORD ms = kWindowWaitMs) {
+  HWND found = nullptr;
+  // Shown, not just made: a dialog's window exists while its rows are added.
+  test::WaitFor(
+      [&] { return (found = ::FindWindowA(nullptr, caption)) && ::IsWindowVisible(found); }, ms);
+  if (found && !::IsWindowVisible(found)) found = nullptr;
+  return found;
+}
+// A control anywhere below `parent` whose caption holds `caption` (is it, with `exact`).
+HWND FindChild(HWND parent, const char* caption, bool exact = true) {
+  struct Search {
+    const char* caption;
+    bool exact;
+    HWND found;
+  } search{caption, exact, nullptr};
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        char text[1024] = {};
+        ::GetWindowTextA(child, text, sizeof text);
+        const std::string found(text);
+        if (s->exact ? found == s->caption : found.find(s->caption) != std::string::npos)
+          s->found = child;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+void Click(HWND parent, const char* caption) {
+  HWND button = nullptr;
+  test::WaitFor([&] { return (button = FindChild(parent, caption)) != nullptr; }, kWindowWaitMs);
+  ASSERT_NE(button, nullptr) << caption;
+  ::PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+// The question has gone; then the scanner's next pass has time to arm its
+// change notifications again (a write before that waits for the periodic scan).
+bool Answered(const char* caption) {
+  if (!test::WaitFor([&] { return !::FindWindowA(nullptr, caption); }, kWindowWaitMs)) return false;
+  ::Sleep(3000);
+  return true;
+}
+
+// A row as "[x] old>new label".
+using Row = std::string;
+HWND ListOf(HWND dialog) { return ::FindWindowExA(dialog, nullptr, "obj_SysListView32", nullptr); }
+std::vector<Row> Rows(HWND dialog) {
+  HWND list = ListOf(dialog);
+  std::vector<Row> rows;
+  const int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    auto cell = [&](int column) {
+      char text[300] = {};
+      LVITEMA item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = sizeof text - 1;
+      ::SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+      return std::string(text);
+    };
+    const auto state = ::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
+    rows.push_back(((state >> 12) == 2 ? "[x] " : "[ ] ") + cell(1) + ">" + cell(2) + " " +
+                   cell(3));
+  }
+  return rows;
+}
+// Opens "Details..." of the alert (which it disables meanwhile), reads the
+// rows, unticks one if asked, closes with `button` and waits for the alert
+// to be enabled again.
+std::vector<Row> Details(HWND alert, const char* button = "Cancel", int untick = -1) {
+  Click(alert, "Details...");
+  HWND details = WaitWindow(kDetails);
+  EXPECT_NE(details, nullptr);
+  if (!details) return {};
+  EXPECT_FALSE(::IsWindowEnabled(alert));
+  std::vector<Row> rows = Rows(details);
+  if (untick >= 0) {
+    LVITEMA item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(1);
+    ::SendMessageA(ListOf(details), LVM_SETITEMSTATE, untick, reinterpret_cast<LPARAM>(&item));
+  }
+  Click(details, button);
+  EXPECT_TRUE(test::WaitFor([&] { return ::IsWindowEnabled(alert); }, kWindowWaitMs));
+  return rows;
+}
+
+class Scanner : public ::testing::Test {
+ protected:
+  // The question dialog shows only once the toolbar host is set up; the
+  // machine's flag is put back as it was found.
+  static void SetUpTestSuite() {
+    DWORD size = sizeof hostFlag_;
+    hadHostFlag_ = ::RegGetValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", RRF_RT_DWORD, nullptr,
+                                  &hostFlag_, &size) == ERROR_SUCCESS;
+    DWORD one = 1;
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", REG_DWORD, &one, 4);
+  }
+  static void TearDownTestSuite() {
+    if (hadHostFlag_)
+      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", REG_DWORD, &hostFlag_, 4);
+    else
+      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE");
+  }
+  static constexpr char kHostKey[] = "Software\\Quillbox";
+  static inline DWORD hostFlag_ = 0;
+  static inline bool hadHostFlag_ = false;
+
+  void SetUp() override {
+    for (const Place& p : kTouched) saved_.push_back(Get(p.key, p.name));
+    PutDword(1, "1A02", 0);
+    for (const char* name : {"1A02", "1A03", "1A05", "1A06"}) PutDword(3, name, 0);
+    PutText(kDebuggerValueName, "yes");
+    store_->Set("HOME_MON", "0");
+    State().LabelsList = {"M_COOKIE_1=Write first-party cookies"};
+    KernelHandle stop = OpenControlObject(kScannerStopEvent);
+    ::ResetEvent(stop.get());
+  }
+  void TearDown() override {
+    if (TVRXScanner* running = State().Scanner) EXPECT_TRUE(StopScannerAndWait(running, 10000));
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i])
+        Put(kTouched[i].key, kTouched[i].name, saved_[i]->type, saved_[i]->bytes);
+      else
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kTouched[i].key.c_str(), kTouched[i].name);
+    }
+  }
+  // Starts a scanner and lets its first (silent) scan pass.
+  void Start() {
+    scanner_ = StartScannerThread([s = store_] { return std::make_unique<FakeConfig>(s); });
+    ::Sleep(3500);
+  }
+  HWND Alert() {
+    HWND alert = WaitWindow(kAlert);
+    EXPECT_NE(alert, nullptr);
+    return alert;
+  }
+  void Answer(HWND question, const char* button) {
+    Click(question, button);
+    char caption[100] = {};
+    ::GetWindowTextA(question, caption, sizeof caption);
+    EXPECT_TRUE(Answered(caption));
+  }
+  // What the scan after `rewrite` reports: a fresh change of M_COOKIE_SES3
+  // must come alone, so the rewritten settings are settled.
+  void ExpectSettledAfter(void (*rewrite)()) {
+    rewrite();
+    PutDword(3, "1A06", 3);
+    HWND alert = Alert();
+    if (!alert) return;
+    const std::vector<Row> rows = Details(alert);
+    EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Disable M_COOKIE_SES3"});
+    Answer(alert, "No");
+  }
+
+  std::shared_ptr<Store> store_ = std::make_shared<Store>();
+  TVRXScanner* scanner_ = nullptr;
+  std::vector<std::optional<RawValue>> saved_;
+};
+
+TEST_F(Scanner, OneChangeOneAlertAndNoKeepsIt) {
+  Start();
+  PutDword(3, "1A02", 3);
+  HWND alert = Alert();
+  ASSERT_NE(alert, nullptr);
+  const std::vector<Row> rows = Details(alert);
+  EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Disable Write first-party cookies"});
+  Answer(alert, "No");
+  EXPECT_EQ(GetDword(3, "1A02"), 3u);
+  ExpectSettledAfter([] { PutDword(3, "1A02", 3); });
+}
+
+TEST_F(Scanner, ThreeChangesOneAlertUntickedOneKeptForGood) {
+  Start();
+  PutDword(1, "1A02", 1);
+  PutDword(3, "1A03", 3);
+  PutDword(3, "1A05", 1);
+  HWND alert = Alert();
+  ASSERT_NE(alert, nullptr);
+  const std::vector<Row> rows = Details(alert, "OK", 1);
+  // Zone 1 first, then zone 3 in catalogue order; a key without a line in
+  // the process's labels list shows itself.
+  EXPECT_EQ(rows,
+            (std::vector<Row>{"[x] Enable>Prompt Write first-party cookies",
+                              "[x] Enable>Disable M_COOKIE_SES1", "[x] Enable>Prompt M_COOKIE_3"}));
+  Answer(alert, "Yes");
+  EXPECT_EQ(GetDword(3, "1A05"), 0u);
+  EXPECT_EQ(GetDword(1, "1A02"), 0u);
+  EXPECT_EQ(GetDword(3, "1A03"), 3u);
+  ExpectSettledAfter([] { PutDword(3, "1A03", 3); });
+}
+
+TEST_F(Scanner, JavaBytesComeBackAsIntegerAndDebuggerCaseMatters) {
+  Put(ZoneKeyPath(3), "1C00", REG_BINARY, std::string("\0\0\1\0", 4));
+  Start();
+  PutDword(3, "1C00", 0x30000);
+  PutText(kDebuggerValueName, "Yes");
+  HWND alert = Alert();
+  ASSERT_NE(alert, nullptr);
+  const std::vector<Row> rows = Details(alert);  // the debugger's zone 0 first
+  EXPECT_EQ(rows, (std::vector<Row>{"[x] Enable>Disable M_ADV_DISSCRIPT",
+                                    "[x] High safety>Low safety M_JAVA_PERM"}));
+  Answer(alert, "Yes");
+  EXPECT_EQ(GetDword(3, "1C00"), 0x10000u);
+  EXPECT_EQ(Get(kBrowserMainKeyPath, kDebuggerValueName)->bytes, std::string("yes\0", 4));
+}
+
+TEST_F(Scanner, UnreadableValueReportedOnceAsUnknown) {
+  Start();
+  Put(ZoneKeyPath(3), "1A02", REG_SZ, std::string("3\0", 2));
+  HWND alert = Alert();
+  ASSERT_NE(alert, nullptr);
+  const std::vector<Row> rows = Details(alert);
+  EXPECT_EQ(rows, std::vector<Row>{"[x] Enable>Unknown Write first-party cookies"});
+  Answer(alert, "No");
+  // The scanner lives on and reports the next change, but not the old one.
+  ExpectSettledAfter([] {});
+}
+
+TEST_F(Scanner, AForgottenScannerInADialogGivesWayToItsSuccessor) {
+  Start();
+  PutDword(3, "1A02", 3);
+  ASSERT_NE(Alert(), nullptr);
+  // The plug-in is switched off (the run control forgets the scanner and
+  // signals the stop event) and on again while the alert is open.
+  State().Scanner = nullptr;
+  ASSERT_TRUE(SignalEvent(kScannerStopEvent));
+  TVRXScanner* successor =
+      StartScannerThread([s = store_] { return std::make_unique<FakeConfig>(s); });
+  // The old alert is answered "No" (the value stays), and only the successor runs.
+  ASSERT_TRUE(Answered(kAlert));
+  ::Sleep(1000);
+  EXPECT_EQ(State().Scanner.load(), successor);
+  EXPECT_EQ(GetDword(3, "1A02"), 3u);
+  PutDword(3, "1A05", 3);
+  ASSERT_NE(Alert(), nullptr);
+  // Shutdown closes an open alert as "No", so the wait ends.
+  EXPECT_TRUE(StopScannerAndWait(successor, 5000));
+  EXPECT_EQ(State().Scanner.load(), nullptr);
+  EXPECT_EQ(GetDword(3, "1A05"), 3u);
+  // The stop event alone ends a waiting scanner within a wait.
+  Start();
+  ASSERT_TRUE(SignalEvent(kScannerStopEvent));
+  EXPECT_TRUE(test::WaitFor([] { return State().Scanner.load() == nullptr; }, 10000));
+}
+
+TEST_F(Scanner, ReloadAfterSwitchingAnEntryOffStopsItsReports) {
+  Start();
+  store_->Set("M_COOKIE_1", "0");
+  ASSERT_TRUE(SignalScannerReload());
+  ::Sleep(1500);
+  ExpectSettledAfter([] { PutDword(3, "1A02", 3); });
+}
+
+// The home page check runs first in every scan: a zone change that follows
+// proves by its alert that the check has run and asked nothing.
+TEST_F(Scanner, HomePageCases) {
+  struct Case {
+    const char* monitored;
+    const char* startPage;
+    bool homeSet;
+    const char* expectedStartPage;  // after the scan; null: a question is asked
+  };
+  const Case cases[] = {
+      {"http://Home.example/", "  http://home.EXAMPLE ", false, "  http://home.EXAMPLE "},
+      {"http://home.example/", "", true, ""},
+      {"http://home.example/", "http://other.example/", true, "http://home.example/"},
+      {"http://home.example/", "http://other.example/", false, nullptr},
+  };
+  store_->Set("HOME_MON", "1");
+  store_->toolbarReady = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.startPage);
+    store_->Set("HOME_URL", c.monitored);
+    store_->Set("HOME_SET", c.homeSet ? "1" : "0");
+    PutText(kStartPageValueName, "http://home.example/");
+    Start();
+    PutText(kStartPageValueName, c.startPage);
+    if (!c.expectedStartPage) {
+      HWND question = WaitWindow(kHomeAlert);
+      ASSERT_NE(question, nullptr);
+      Answer(question, "Yes");
+      EXPECT_EQ(Get(kBrowserMainKeyPath, kStartPageValueName)->bytes,
+                std::string("http://home.example/\0", 21));
+    } else {
+      PutDword(3, "1A02", 3);
+      ASSERT_NE(Alert(), nullptr);
+      EXPECT_EQ(::FindWindowA(nullptr, kHomeAlert), nullptr);
+      EXPECT_EQ(Get(kBrowserMainKeyPath, kStartPageValueName)->bytes,
+                std::string(c.expectedStartPage) + '\0');
+      PutDword(3, "1A02", 0);
+    }
+    ASSERT_TRUE(StopScannerAndWait(scanner_, 10000));
+  }
+}
+
+// After the user changed the monitored address in the settings, the reload
+// brings the settings-case question; "No" gives the browser's page back.
+TEST_F(Scanner, SettingsCaseAsksAboutTheNewAddress) {
+  store_->Set("HOME_MON", "1");
+  store_->Set("HOME_SET", "0");
+  store_->toolbarReady = true;
+  store_->Set("HOME_URL", "http://old.example/");
+  PutText(kStartPageValueName, "http://old.example/");
+  Start();
+  store_->Set("HOME_URL", "http://new.example/");
+  ASSERT_TRUE(SignalScannerReload());
+  HWND question = WaitWindow(kHomeAlert);
+  ASSERT_NE(question, nullptr);
+  EXPECT_NE(FindChild(question, "from \"http://old.example/\" to \"http://new.example/\".", false),
+            nullptr);
+  Answer(question, "No");
+  EXPECT_EQ(store_->Value("HOME_URL"), "http://old.example/");
+}
+
+}  // namespace
+}  // namespace sentrova
