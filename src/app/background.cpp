@@ -1,5 +1,6 @@
 #include "app/background.h"
 
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -7,10 +8,13 @@
 #include "app/run_loop.h"
 #include "host/config.h"
 #include "host/config_keys.h"
+#include "host/plugin_object.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 #include "state/control_objects.h"
 #include "state/program_actions.h"
+#include "ui/main_form.h"
+#include "ui/settings_opener.h"
 
 namespace sentrova {
 
@@ -37,21 +41,41 @@ class ProgramLoopServices final : public LoopServices {
   void WaitForScanner(TVRXScanner*, DWORD) override {
     // The scanner thread's end is awaited here once it exists.
   }
-  void SetTray(bool show, bool) override {
-    // The tray icon belongs to the hidden main window; without one SetTray
-    // only records the state and stops (nor does it store SHOW_TRAY).
-    State().TrayShown = show && State().Enabled;
+  void SetTray(bool show, bool store) override {
+    ProcessState& st = State();
+    {
+      // Callers on several threads: the shown state and the order of the
+      // icon changes stay together, and the window outlives the change.
+      std::lock_guard<std::mutex> lock(MainWindowMutex());
+      st.TrayShown = show && st.Enabled;
+      TMainForm* form = st.MainWindow;
+      // Without the main window (or its tray icon) nothing is shown or stored.
+      if (form == nullptr) return;
+      form->ShowTrayIcon(st.TrayShown);
+    }
+    // The stored value is what is shown: asking to show the icon of a
+    // disabled plug-in stores false.
+    if (store) {
+      Guarded([&] {
+        TConfig config;
+        config.SetBool(config_keys::kShowTray, st.TrayShown, true);
+        config.Commit();
+      });
+    }
   }
-  void UpdateToolbarMenu(bool) override {
-    // The toolbar menu is pushed to the host here once the toolbar link
-    // builds its menu text.
+  void UpdateToolbarMenu(bool trayShown) override {
+    UpdateToolbar(ToolbarPart::kMenu, trayShown ? 1 : 0);
   }
   TCookiesForm* CreateCookiesForm(TMainForm*) override {
     // The hidden Customize Cookies dialog is created here once it exists.
     return nullptr;
   }
-  HWND MainWindowHandle(TMainForm*) override { return nullptr; }
-  HACCEL MainWindowAccelerators(TMainForm*) override { return nullptr; }
+  HWND MainWindowHandle(TMainForm* mainWindow) override {
+    return mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+  }
+  HACCEL MainWindowAccelerators(TMainForm* mainWindow) override {
+    return mainWindow != nullptr ? mainWindow->Accelerators() : nullptr;
+  }
 };
 
 // The schedule arithmetic over the host's configuration.
@@ -103,13 +127,16 @@ class AppActions final : public ProgramActions {
   void ShowCookiesDialog() override {
     // Start point of the Customize Cookies dialog, shown by the main thread.
   }
-  void OpenSettings() override {
-    // Start point of the settings opener thread.
-  }
+  void OpenSettings() override { TMenuSettingsThr::Start(); }
   void SetTray(bool show, bool store) override { ProgramServices().SetTray(show, store); }
 };
 
 }  // namespace
+
+std::mutex& MainWindowMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 ProgramActions& ProgramActionSet() {
   static AppActions actions;
