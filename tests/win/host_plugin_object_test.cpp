@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "state/process_state.h"
 #include "state/program_actions.h"
 #include "win/host_test_support.h"
+#include "win/recorded_actions.h"
 
 namespace sentrova {
 namespace {
@@ -29,28 +29,7 @@ namespace {
 constexpr char kToolbarRecord[] = "Software\\Quillbox\\TB4\\Toolbar\\VRX\\VRX";
 constexpr char kMenuText[] = "Clean Up Now=CLEAN\n-\nSettings=OPT\nHelp=HELP\nAbout=ABOUT";
 
-class RecordedActions final : public ProgramActions {
- public:
-  void StartCleanUp(bool interactive) override { Add("StartCleanUp " + Flag(interactive)); }
-  void ShowCookiesDialog() override { Add("ShowCookiesDialog"); }
-  void OpenSettings() override { Add("OpenSettings"); }
-  void SetTray(bool show, bool store) override { Add("SetTray " + Flag(show) + Flag(store)); }
-  std::vector<std::string> Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(calls_, {});
-  }
-
- private:
-  static std::string Flag(bool b) { return b ? "1" : "0"; }
-  void Add(std::string call) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    calls_.push_back(std::move(call));
-  }
-  std::mutex mutex_;
-  std::vector<std::string> calls_;
-};
-
-using Calls = std::vector<std::string>;
+using test::Calls;
 
 struct Plugin {
   ITB4Plugin* p;
@@ -110,7 +89,7 @@ class PluginObject : public ::testing::Test {
   }
 
   ComPtr<ITB4Server> service_;
-  RecordedActions actions_;
+  test::RecordedActions actions_;
 };
 
 std::vector<uint8_t> Bytes(SAFEARRAY* a) {
