@@ -119,9 +119,10 @@ void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueNa
 }
 
 namespace {
-void DeleteTree(HKEY parent, const std::string& path) {
+void DeleteTree(HKEY parent, const std::string& path, REGSAM view) {
   RegKey key;
-  if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) !=
+      ERROR_SUCCESS) {
     key.release();
     return;
   }
@@ -134,16 +135,16 @@ void DeleteTree(HKEY parent, const std::string& path) {
       break;
     subkeys.emplace_back(name, len);
   }
-  for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteTree(key.get(), *it);
+  for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteTree(key.get(), *it, view);
   key.reset();
-  ::RegDeleteKeyA(parent, path.c_str());
+  ::RegDeleteKeyExA(parent, path.c_str(), view, 0);
 }
 }  // namespace
 
-void DeleteRegKey(HKEY root, std::string_view keyPath) {
+void DeleteRegKey(HKEY root, std::string_view keyPath, REGSAM view) {
   const std::string path = NormalizeKeyPath(keyPath);
   if (path.empty()) return;  // never the root itself
-  DeleteTree(root, path);
+  DeleteTree(root, path, view);
 }
 
 }  // namespace sentrova

@@ -37,6 +37,6 @@ void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueNa
                    bool createKey, double value);
 
 // Deletes the key with every subkey below it; a missing key is no error.
-void DeleteRegKey(HKEY root, std::string_view keyPath);
+void DeleteRegKey(HKEY root, std::string_view keyPath, REGSAM view = 0);
 
 }  // namespace sentrova

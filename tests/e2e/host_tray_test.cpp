@@ -1,0 +1,83 @@
+// The running program's hidden window and tray, driven as the shell and the
+// user would: the tray callback's right-click opens the menu, "Remove Icon"
+// stores SHOW_TRAY = false in the host, WM_CLOSE leaves the program running
+// and the logon's end ends it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "host/config.h"
+#include "host/host_contract.h"
+#include "platform/com.h"
+#include "platform/handle.h"
+#include "toolkit/tray_icon.h"
+#include "win/host_test_support.h"
+
+namespace sentrova {
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+
+class RunningProgram : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(test::RegisterStandInHost());
+    ASSERT_TRUE(test::RunAndWait(test::Quoted(test::SentrovaExe()) + " /regserver", 60000).finished);
+  }
+  void SetUp() override {
+    test::EndStrayPrograms();
+    test::RunAndWait(test::Quoted(test::QbhostExe()) + " clear", 60000);
+    test::RunAndWait(test::Quoted(test::QbhostExe()) + " set VRX SHOW_TRAY bool 1", 60000);
+    ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(kVrxObjClassId, nullptr, CLSCTX_LOCAL_SERVER,
+                                                kPluginInterfaceId, plugin_.put_void()));
+    plugin_->SetInstanceId(Bstr(L"1001").get());
+    plugin_->HostStarted();
+    LONG connected = 0;
+    plugin_->Connect(&connected);
+    ASSERT_EQ(connected, 1);
+    ASSERT_TRUE(test::WaitFor([&] { return (window_ = ::FindWindowA("VRXWndClass", "VRX")); },
+                              kWaitMs));
+    const std::vector<DWORD> ids = test::SentrovaProcesses();
+    ASSERT_EQ(ids.size(), 1u);
+    process_.reset(::OpenProcess(SYNCHRONIZE, FALSE, ids[0]));
+  }
+  void TearDown() override {
+    plugin_.reset();
+    test::EndStrayPrograms();
+  }
+  bool Ended(DWORD waitMs) { return ::WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
+  ComApartment com_{COINIT_MULTITHREADED};
+  ComPtr<ITB4Plugin> plugin_;
+  HWND window_ = nullptr;
+  KernelHandle process_;
+};
+
+TEST_F(RunningProgram, RemoveIconFromTheTrayMenuStoresTheHiddenTray) {
+  ComPtr<ITB4Server> service = CreateHostService();
+  auto stored = [&] {
+    VARIANT_BOOL v = 1;
+    service->ReadBool(Bstr(L"VRX").get(), Bstr(L"SHOW_TRAY").get(), 1, &v);
+    return v != 0;
+  };
+  ASSERT_TRUE(stored());
+  // The first tray icon of the process has the id 1.
+  ::PostMessageA(window_, kTrayCallbackMessage, 1, WM_RBUTTONDOWN);
+  HWND menu = nullptr;
+  ASSERT_TRUE(test::WaitFor(
+      [&] { return (menu = ::FindWindowA("#32768", nullptr)) && ::IsWindowVisible(menu); },
+      kWaitMs));
+  for (int i = 0; i < 5; ++i) ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+  ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(test::WaitFor([&] { return !stored(); }, kWaitMs));
+}
+
+TEST_F(RunningProgram, CloseLeavesItRunningAndTheLogonEndEndsIt) {
+  ::PostMessageA(window_, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(Ended(2000));
+  EXPECT_TRUE(::IsWindow(window_));
+  ::PostMessageA(window_, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(Ended(kWaitMs));
+}
+
+}  // namespace
+}  // namespace sentrova
