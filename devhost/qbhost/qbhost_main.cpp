@@ -45,7 +45,8 @@ constexpr char kUsage[] =
     "                                    new | release I | release all | wait MS |\n"
     "                                    processes | stop | shutdown |\n"
     "                                    menu COMMAND | button COMMAND | enable | disable |\n"
-    "                                    info NAME | buttoninfo  (on the newest object)\n"
+    "                                    info NAME | buttoninfo  (on the newest object) |\n"
+    "                                    await EVENT  (until the named event is set, 120 s)\n"
     "qbhost machine NAME [VALUE]         read or write a text value of the host's machine\n"
     "                                    key HKLM\\Software\\Quillbox (32-bit view;\n"
     "                                    NAME may name a subkey: PlugIns\\VRX\\DISABLED)\n";
@@ -391,6 +392,12 @@ void PrintButtonInfo(ITB4Plugin* plugin) {
 // step took (0: not such a step).
 int PluginStep(ITB4Plugin* plugin, const std::vector<std::string>& args, size_t i) {
   const std::string& step = args[i];
+  if (step == "await" && i + 1 < args.size()) {
+    sentrova::KernelHandle event = sentrova::OpenOrCreateEvent(args[i + 1], false, false, true);
+    const bool set = event && ::WaitForSingleObject(event.get(), 120000) == WAIT_OBJECT_0;
+    std::printf("%s %s\n", args[i + 1].c_str(), set ? "set" : "not set");
+    return 2;
+  }
   const bool withArgument = step == "menu" || step == "button" || step == "info";
   if (withArgument && i + 1 >= args.size()) return 0;
   if (!withArgument && step != "enable" && step != "disable" && step != "buttoninfo") return 0;

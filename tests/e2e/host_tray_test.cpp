@@ -71,6 +71,25 @@ TEST_F(RunningProgram, RemoveIconFromTheTrayMenuStoresTheHiddenTray) {
   EXPECT_TRUE(test::WaitFor([&] { return !stored(); }, kWaitMs));
 }
 
+TEST_F(RunningProgram, SettingsOpenInTheHostsWindow) {
+  ASSERT_HRESULT_SUCCEEDED(plugin_->MenuCommand(0, Bstr(L"OPT").get()));
+  const std::string record = "Software\\Quillbox\\TB4\\Windows\\VRX";
+  ASSERT_TRUE(test::WaitFor(
+      [&] { return test::RegText(HKEY_CURRENT_USER, record, "Address").has_value(); },
+      kWaitMs));
+  EXPECT_EQ(test::RegText(HKEY_CURRENT_USER, record, "Address"),
+            "res://" + test::SentrovaExe() + "/options");
+  EXPECT_EQ(test::RegText(HKEY_CURRENT_USER, record, "Caption"), "Sentrova Settings");
+  DWORD size[2] = {};
+  DWORD bytes = sizeof(DWORD);
+  ::RegGetValueA(HKEY_CURRENT_USER, record.c_str(), "Width", RRF_RT_REG_DWORD, nullptr, &size[0],
+                 &bytes);
+  ::RegGetValueA(HKEY_CURRENT_USER, record.c_str(), "Height", RRF_RT_REG_DWORD, nullptr, &size[1],
+                 &bytes);
+  EXPECT_EQ(size[0], 450u);
+  EXPECT_EQ(size[1], 470u);
+}
+
 TEST_F(RunningProgram, CloseLeavesItRunningAndTheLogonEndEndsIt) {
   ::PostMessageA(window_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(Ended(2000));
