@@ -10,6 +10,7 @@
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/handle.h"
+#include "platform/registry.h"
 #include "toolkit/tray_icon.h"
 #include "win/host_test_support.h"
 
@@ -80,14 +81,8 @@ TEST_F(RunningProgram, SettingsOpenInTheHostsWindow) {
   EXPECT_EQ(test::RegText(HKEY_CURRENT_USER, record, "Address"),
             "res://" + test::SentrovaExe() + "/options");
   EXPECT_EQ(test::RegText(HKEY_CURRENT_USER, record, "Caption"), "Sentrova Settings");
-  DWORD size[2] = {};
-  DWORD bytes = sizeof(DWORD);
-  ::RegGetValueA(HKEY_CURRENT_USER, record.c_str(), "Width", RRF_RT_REG_DWORD, nullptr, &size[0],
-                 &bytes);
-  ::RegGetValueA(HKEY_CURRENT_USER, record.c_str(), "Height", RRF_RT_REG_DWORD, nullptr, &size[1],
-                 &bytes);
-  EXPECT_EQ(size[0], 450u);
-  EXPECT_EQ(size[1], 470u);
+  EXPECT_EQ(ReadRegInteger(HKEY_CURRENT_USER, record, "Width", 0), 450);
+  EXPECT_EQ(ReadRegInteger(HKEY_CURRENT_USER, record, "Height", 0), 470);
 }
 
 TEST_F(RunningProgram, CloseLeavesItRunningAndTheLogonEndEndsIt) {

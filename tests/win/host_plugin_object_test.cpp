@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,14 +32,12 @@ constexpr char kMenuText[] = "Clean Up Now=CLEAN\n-\nSettings=OPT\nHelp=HELP\nAb
 
 using test::Calls;
 
+// One plug-in object as the host holds it.
 struct Plugin {
   ITB4Plugin* p;
   explicit Plugin(const char* id) : p(new TVRXObj) { p->SetInstanceId(Bstr::FromAnsi(id).get()); }
   ~Plugin() { Release(); }
-  void Release() {
-    if (p) p->Release();
-    p = nullptr;
-  }
+  void Release() { p = p ? (p->Release(), nullptr) : nullptr; }
   LONG Connect() {
     LONG connected = -1;
     p->Connect(&connected);
@@ -61,6 +60,7 @@ class PluginObject : public ::testing::Test {
   void SetUp() override {
     test::RunAndWait(test::Quoted(test::QbhostExe()) + " clear", 60000);
     service_ = CreateHostService();
+    config_ = std::make_unique<TConfig>(service_);
     InstallActions(&actions_);
     State().Running = true;
     State().Enabled = true;
@@ -69,26 +69,13 @@ class PluginObject : public ::testing::Test {
   }
   void TearDown() override { InstallActions(nullptr); }
 
-  void Write(const char* key, bool value) { test::WriteVrxBool(service_.get(), key, value); }
-  void WriteInt(const char* key, LONG value) {
-    service_->WriteInt(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(), value, VARIANT_TRUE);
-  }
-  LONG ReadInt(const char* key) {
-    LONG value = -99;
-    service_->ReadInt(Bstr(L"VRX").get(), Bstr::FromAnsi(key).get(), -99, &value);
-    return value;
-  }
   static std::string Record(const char* name) {
     return ReadRegString(HKEY_CURRENT_USER, kToolbarRecord, name, "(none)");
   }
-  static DWORD Visible() {
-    DWORD v = 99, size = sizeof v;
-    ::RegGetValueA(HKEY_CURRENT_USER, kToolbarRecord, "Visible", RRF_RT_REG_DWORD, nullptr, &v,
-                   &size);
-    return v;
-  }
+  static int Visible() { return ReadRegInteger(HKEY_CURRENT_USER, kToolbarRecord, "Visible", 99); }
 
   ComPtr<ITB4Server> service_;
+  std::unique_ptr<TConfig> config_;
   test::RecordedActions actions_;
 };
 
@@ -98,8 +85,8 @@ std::vector<uint8_t> Bytes(SAFEARRAY* a) {
   return bytes;
 }
 
-// Decodes a BMP file through the platform's loader: its width and height.
-SIZE DecodedSize(const std::vector<uint8_t>& bmp) {
+// Decodes a BMP file through the platform's loader: "WIDTHxHEIGHT".
+std::string DecodedSize(const std::vector<uint8_t>& bmp) {
   test::ScratchDir dir;
   const std::string file = dir.File("button.bmp");
   test::WriteFileText(file, std::string(bmp.begin(), bmp.end()));
@@ -108,7 +95,7 @@ SIZE DecodedSize(const std::vector<uint8_t>& bmp) {
   BITMAP info{};
   if (b) ::GetObjectA(b, sizeof info, &info);
   if (b) ::DeleteObject(b);
-  return SIZE{info.bmWidth, info.bmHeight};
+  return std::to_string(info.bmWidth) + "x" + std::to_string(info.bmHeight);
 }
 
 TEST_F(PluginObject, ButtonInfoPerModeAndObject) {
@@ -116,7 +103,7 @@ TEST_F(PluginObject, ButtonInfoPerModeAndObject) {
     const char* id;
     bool enabled;
     LONG mode;
-    const char* caption;
+    const char* caption;  // the outs that depend on the row
     bool image;
     LONG visible;
   } rows[] = {
@@ -128,8 +115,8 @@ TEST_F(PluginObject, ButtonInfoPerModeAndObject) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.id) + " mode " + std::to_string(row.mode) +
                  (row.enabled ? "" : " disabled"));
-    Write("VRX_ALL", row.enabled);
-    WriteInt("SHOW_VRX_BUTTON", row.mode);
+    config_->SetBool("VRX_ALL", row.enabled, true);
+    config_->SetInt("SHOW_VRX_BUTTON", row.mode, true);
     Plugin plugin(row.id);
     EXPECT_EQ(plugin.Connect(), 1);
     LONG width = 0, style = 0, visible = -1;
@@ -151,7 +138,7 @@ TEST_F(PluginObject, ButtonInfoPerModeAndObject) {
     EXPECT_FALSE(Bytes(large).empty());
     EXPECT_EQ(visible, row.visible);
     // What Connect pushed to the host's button.
-    EXPECT_EQ(Visible(), static_cast<DWORD>(row.visible));
+    EXPECT_EQ(Visible(), row.visible);
     if (row.visible) {
       EXPECT_EQ(Record("Caption"), row.mode > 1 ? "VRX" : "");
       EXPECT_EQ(Record("SET_BMP").empty(), !row.image);
@@ -160,7 +147,7 @@ TEST_F(PluginObject, ButtonInfoPerModeAndObject) {
 }
 
 TEST_F(PluginObject, PagesMenuAndImagesAsTheHostReadsThem) {
-  Write("SHOW_TRAY", true);  // the menu is pushed with the tray setting
+  config_->SetBool("SHOW_TRAY", true, true);  // the menu is pushed with the tray setting
   Plugin plugin("1001");
   plugin.Connect();
   Bstr pages;
@@ -172,19 +159,14 @@ TEST_F(PluginObject, PagesMenuAndImagesAsTheHostReadsThem) {
   const std::vector<uint8_t> bmp = Bytes(image);
   ASSERT_GE(bmp.size(), 54u);
   EXPECT_EQ(bmp[28], 32);  // bits per pixel
-  EXPECT_EQ(DecodedSize(bmp).cx, 16);
-  EXPECT_EQ(DecodedSize(bmp).cy, 16);
+  EXPECT_EQ(DecodedSize(bmp), "16x16");
   EXPECT_EQ(Record("Menu"), kMenuText);
   // The pushed image text: hexadecimal of a BMP file that decodes to 16 x 16.
   const std::string hex = Record("SET_BMP");
-  ASSERT_EQ(hex.size() % 2, 0u);
   std::vector<uint8_t> decoded;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    decoded.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) decoded.push_back(std::stoi(hex.substr(i, 2), 0, 16));
   EXPECT_EQ(HexText(decoded), hex);
-  EXPECT_EQ(DecodedSize(decoded).cx, 16);
-  EXPECT_EQ(DecodedSize(decoded).cy, 16);
+  EXPECT_EQ(DecodedSize(decoded), "16x16");
   EXPECT_EQ(Record("SET_CHEVRONBMP"), hex);
 }
 
@@ -229,34 +211,28 @@ TEST_F(PluginObject, CommandsReachTheProgram) {
   EXPECT_EQ(State().SettingsWindow.load(), reinterpret_cast<HWND>(4242));
 }
 
-TEST_F(PluginObject, EnableWritesTheSwitchAndButtonAndShowsTheTray) {
-  Write("VRX_ALL", false);
-  WriteInt("SHOW_VRX_BUTTON", 0);
+TEST_F(PluginObject, EnableShowsAndDisableHidesButtonAndTray) {
+  config_->SetBool("VRX_ALL", false, true);
+  config_->SetInt("SHOW_VRX_BUTTON", 0, true);
   Plugin plugin("1001");
   plugin.Connect();
   actions_.Take();
   plugin.p->EnablePlugin();
   EXPECT_TRUE(State().Enabled);
-  EXPECT_EQ(ReadInt("VRX_ALL"), -1);
-  EXPECT_EQ(ReadInt("SHOW_VRX_BUTTON"), 1);
-  EXPECT_EQ(Visible(), 1u);
+  EXPECT_TRUE(config_->GetBool("VRX_ALL", 0));
+  EXPECT_EQ(config_->GetInt("SHOW_VRX_BUTTON", -9), 1);
+  EXPECT_EQ(Visible(), 1);
   EXPECT_EQ(actions_.Take(), Calls{"SetTray 11"});
-}
 
-TEST_F(PluginObject, DisableHidesButtonAndTrayAndStopsTheProgram) {
-  Plugin plugin("1001");
-  plugin.Connect();
-  EXPECT_EQ(Visible(), 1u);
-  actions_.Take();
   plugin.p->DisablePlugin();
-  EXPECT_EQ(Visible(), 0u);
-  EXPECT_EQ(actions_.Take(), Calls{"SetTray 00"});
-  EXPECT_FALSE(State().Running);
-  EXPECT_EQ(plugin.Connect(), 0);  // nothing more is loaded
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_EQ(actions_.Take(), Calls{"SetTray 00"});  // SHOW_TRAY stays as it is
+  EXPECT_FALSE(State().Running);                     // the run loop ends the process
+  EXPECT_EQ(plugin.Connect(), 0);
 }
 
 TEST_F(PluginObject, LastRegisteredWindowStartsOneCleanUp) {
-  Write("RUN_ENDIE", true);
+  config_->SetBool("RUN_ENDIE", true, true);
   for (int round = 0; round < 20; ++round) {
     Plugin settings("SETTINGS");  // the host's settings dialog never registers
     Plugin first("1001"), second("1002");
