@@ -26,7 +26,8 @@ namespace sentrova {
 namespace {
 
 // Instance ids that the host registered (GetInfo "INITEVENTS"); created when
-// the host announces itself.
+// the host announces itself, or by a registration that comes first. The host
+// calls on several threads at once: every use holds the lock.
 std::mutex instanceMutex;
 std::optional<std::vector<std::string>> instanceList;
 
