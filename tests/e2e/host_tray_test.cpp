@@ -40,7 +40,8 @@ class RunningProgram : public ::testing::Test {
                               kWaitMs));
     const std::vector<DWORD> ids = test::SentrovaProcesses();
     ASSERT_EQ(ids.size(), 1u);
-    process_.reset(::OpenProcess(SYNCHRONIZE, FALSE, ids[0]));
+    programId_ = ids[0];
+    process_.reset(::OpenProcess(SYNCHRONIZE, FALSE, programId_));
   }
   void TearDown() override {
     plugin_.reset();
@@ -50,6 +51,7 @@ class RunningProgram : public ::testing::Test {
   ComApartment com_{COINIT_MULTITHREADED};
   ComPtr<ITB4Plugin> plugin_;
   HWND window_ = nullptr;
+  DWORD programId_ = 0;
   KernelHandle process_;
 };
 
@@ -64,9 +66,8 @@ TEST_F(RunningProgram, RemoveIconFromTheTrayMenuStoresTheHiddenTray) {
   // The first tray icon of the process has the id 1.
   ::PostMessageA(window_, kTrayCallbackMessage, 1, WM_RBUTTONDOWN);
   HWND menu = nullptr;
-  ASSERT_TRUE(test::WaitFor(
-      [&] { return (menu = ::FindWindowA("#32768", nullptr)) && ::IsWindowVisible(menu); },
-      kWaitMs));
+  ASSERT_TRUE(test::WaitFor([&] { return (menu = test::ShownMenuOf(programId_)) != nullptr; },
+                            kWaitMs));
   for (int i = 0; i < 5; ++i) ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
   ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_TRUE(test::WaitFor([&] { return !stored(); }, kWaitMs));

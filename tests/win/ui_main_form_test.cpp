@@ -16,6 +16,7 @@
 
 #include "state/process_state.h"
 #include "ui/main_form.h"
+#include "win/host_test_support.h"
 #include "win/recorded_actions.h"
 
 namespace sentrova {
@@ -52,8 +53,7 @@ class MenuDriver {
       : thread_([this, downs] {
           const DWORD start = ::GetTickCount();
           while (!stop_ && ::GetTickCount() - start < 20000) {
-            HWND menu = ::FindWindowA("#32768", nullptr);
-            if (menu && ::IsWindowVisible(menu)) {
+            if (HWND menu = test::ShownMenuOf(::GetCurrentProcessId())) {
               seen_ = true;
               for (int i = 0; i < downs; ++i) ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
               ::PostMessageA(menu, WM_KEYDOWN, downs > 0 ? VK_RETURN : VK_ESCAPE, 0);
