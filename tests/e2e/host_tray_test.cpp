@@ -10,6 +10,7 @@
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/handle.h"
+#include "platform/named_objects.h"
 #include "platform/registry.h"
 #include "toolkit/tray_icon.h"
 #include "win/host_test_support.h"
@@ -43,8 +44,13 @@ class RunningProgram : public ::testing::Test {
     programId_ = ids[0];
     process_.reset(::OpenProcess(SYNCHRONIZE, FALSE, programId_));
   }
+  // The program ends the host's way; a terminated server would stay known
+  // to COM, and the next test's first object would find it gone.
   void TearDown() override {
     plugin_.reset();
+    KernelHandle shutdown = OpenOrCreateEvent(kHostShutdownEvent, false, false, true);
+    if (shutdown) ::SetEvent(shutdown.get());
+    test::WaitFor([] { return test::SentrovaProcesses().empty(); }, kWaitMs);
     test::EndStrayPrograms();
   }
   bool Ended(DWORD waitMs) { return ::WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0; }
