@@ -20,3 +20,6 @@ draw() {  # name fill mark [filled-shape]
 draw mainicon '#1a9c8f' "stroke-linecap round stroke-linejoin round polyline 78,128 114,166 182,90"
 # A broom: the handle, and the bristles as a filled fan.
 draw workicon '#e0a020' "stroke-linecap round line 178,62 124,140" "polygon 104,128 146,158 122,204 66,190 70,176"
+# The toolbar button (BUTTON): the main icon's 16-pixel image on the toolbar's
+# grey, as a 24-bit bitmap.
+convert "$out/mainicon.ico[0]" -background '#f0f0f0' -flatten -type TrueColor BMP3:"$out/button.bmp"

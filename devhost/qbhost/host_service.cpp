@@ -75,6 +75,20 @@ std::wstring ToolbarKey(BSTR ns, BSTR button) {
   return L"Toolbar\\" + Text(ns) + L"\\" + Text(button);
 }
 
+// Counts the HTML windows asked for under a record key.
+void CountWindow(const std::wstring& key) {
+  static std::mutex countMutex;
+  std::lock_guard<std::mutex> lock(countMutex);
+  const std::wstring path = std::wstring(qbhost::kStoreRoot) + L"\\" + key;
+  DWORD count = 0;
+  DWORD size = sizeof count;
+  if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Opened", RRF_RT_REG_DWORD, nullptr, &count,
+                     &size) != ERROR_SUCCESS) {
+    count = 0;
+  }
+  qbhost::WriteNumber(key, L"Opened", count + 1);
+}
+
 class CoTB4Server final : public ITB4Server {
  public:
   CoTB4Server() { ++liveObjects; }
@@ -205,8 +219,8 @@ class CoTB4Server final : public ITB4Server {
   STDMETHODIMP SetButtonImage(BSTR ns, LONG, BSTR imageName, BSTR button, BSTR image) override {
     return qbhost::WriteText(ToolbarKey(ns, button), Text(imageName), Text(image)) ? S_OK : E_FAIL;
   }
-  // The stand-in shows no HTML window of its own; it records the request and
-  // answers with no window.
+  // The stand-in shows no HTML window of its own; it records the request
+  // (the last one, and how many there were) and answers with no window.
   STDMETHODIMP OpenHtmlWindow(BSTR ns, BSTR caption, BSTR address, LONG width, LONG height, LONG,
                               LONG, LONG, LONG* window) override {
     if (window) *window = 0;
@@ -215,6 +229,7 @@ class CoTB4Server final : public ITB4Server {
     qbhost::WriteText(key, L"Address", Text(address));
     qbhost::WriteNumber(key, L"Width", static_cast<DWORD>(width));
     qbhost::WriteNumber(key, L"Height", static_cast<DWORD>(height));
+    CountWindow(key);
     return S_OK;
   }
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/named_objects.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -34,14 +36,21 @@ constexpr char kUsage[] =
     "                                    write a value through the service\n"
     "qbhost delete NS KEY                forget a written value\n"
     "qbhost values NS | defaults NS      list written values / the plug-in's defaults\n"
-    "qbhost toolbar NS [BUTTON]          what the plug-in pushed to its button\n"
+    "qbhost toolbar NS [BUTTON]          what the plug-in pushed to its button, and the\n"
+    "                                    HTML windows it asked the host for\n"
     "qbhost clear                        forget every value, default and record\n"
     "qbhost signal EVENT | reset EVENT   set or clear a named event (TB4Stop, TB4Shutdown_VRX, ...)\n"
     "qbhost session [N] [STEP...]        create plug-in objects for N browser windows,\n"
     "                                    call them as the toolbar does, print the\n"
     "                                    answers, then run the steps in order:\n"
     "                                    new | release I | release all | wait MS |\n"
-    "                                    processes | stop | shutdown\n"
+    "                                    processes | stop | shutdown |\n"
+    "                                    menu COMMAND | button COMMAND | enable | disable |\n"
+    "                                    info NAME | buttoninfo  (on the newest object) |\n"
+    "                                    await EVENT  (until the named event is set, 120 s)\n"
+    "qbhost machine NAME [VALUE]         read or write a text value of the host's machine\n"
+    "                                    key HKLM\\Software\\Quillbox (32-bit view;\n"
+    "                                    NAME may name a subkey: PlugIns\\VRX\\DISABLED)\n"
     "qbhost pages DIR                    write sentrova.exe's settings pages to DIR, with a\n"
     "                                    stand-in page object, for any browser\n";
 
@@ -190,6 +199,15 @@ int List(const std::wstring& subkey) {
   return 0;
 }
 
+// What the plug-in pushed to its button, then the HTML windows it opened.
+int ShowToolbar(const std::string& ns, const std::string& button) {
+  List(L"Toolbar\\" + AnsiToWide(ns) + L"\\" + AnsiToWide(button));
+  for (const std::wstring& line : qbhost::ListValues(L"Windows\\" + AnsiToWide(ns))) {
+    std::printf("window.%s\n", WideToAnsi(line).c_str());
+  }
+  return 0;
+}
+
 bool EventIsManualReset(const std::string& name) { return name == sentrova::kHostStopEvent; }
 
 int Signal(const std::string& name, bool set) {
@@ -276,6 +294,9 @@ class Session {
     return true;
   }
 
+  // The newest live plug-in object, or null.
+  ITB4Plugin* Newest() const { return windows_.empty() ? nullptr : windows_.back().plugin.get(); }
+
   void Release(const std::string& which) {
     for (auto it = windows_.begin(); it != windows_.end();) {
       if (which == "all" || std::to_string(it->number) == which) {
@@ -328,6 +349,121 @@ class Session {
   bool defaultsTaken_ = false;
 };
 
+// A text as one printable line: line ends shown as \r and \n.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string ImageSummary(SAFEARRAY* image) {
+  if (image == nullptr) return "none";
+  const std::vector<uint8_t> bytes = sentrova::SafeArrayBytes(image);
+  ::SafeArrayDestroy(image);
+  std::string text = std::to_string(bytes.size()) + " bytes";
+  if (bytes.size() >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
+    LONG w = 0;
+    LONG h = 0;
+    WORD bits = 0;
+    std::memcpy(&w, &bytes[18], 4);
+    std::memcpy(&h, &bytes[22], 4);
+    std::memcpy(&bits, &bytes[28], 2);
+    text += ", BMP " + std::to_string(w) + " x " + std::to_string(h) + ", " +
+            std::to_string(bits) + " bits per pixel";
+  }
+  return text;
+}
+
+void PrintButtonInfo(ITB4Plugin* plugin) {
+  LONG width = 0, style = 0, visible = 0;
+  Bstr descriptor, caption, tooltip, menu, longName;
+  SAFEARRAY* image = nullptr;
+  SAFEARRAY* largeImage = nullptr;
+  const HRESULT hr = plugin->GetButtonInfo(0, &width, &style, descriptor.put(), caption.put(),
+                                           tooltip.put(), &image, menu.put(), longName.put(),
+                                           &largeImage, &visible);
+  std::printf("  button info (0x%08lx):\n", static_cast<unsigned long>(hr));
+  std::printf("    width: %ld\n    style: %ld\n", static_cast<long>(width), static_cast<long>(style));
+  std::printf("    descriptor: %s\n    caption: %s\n    tooltip: %s\n",
+              descriptor.Ansi().c_str(), caption.Ansi().c_str(), tooltip.Ansi().c_str());
+  std::printf("    image: %s\n", ImageSummary(image).c_str());
+  std::printf("    menu: %s\n    long name: %s\n", OneLine(menu.Ansi()).c_str(),
+              longName.Ansi().c_str());
+  std::printf("    large image: %s\n    visible: %ld\n", ImageSummary(largeImage).c_str(),
+              static_cast<long>(visible));
+}
+
+// The session steps that call the newest plug-in object as the toolbar
+// does when the user works with its button. Returns how many arguments the
+// step took (0: not such a step).
+int PluginStep(ITB4Plugin* plugin, const std::vector<std::string>& args, size_t i) {
+  const std::string& step = args[i];
+  if (step == "await" && i + 1 < args.size()) {
+    sentrova::KernelHandle event = sentrova::OpenOrCreateEvent(args[i + 1], false, false, true);
+    const bool set = event && ::WaitForSingleObject(event.get(), 120000) == WAIT_OBJECT_0;
+    std::printf("%s %s\n", args[i + 1].c_str(), set ? "set" : "not set");
+    return 2;
+  }
+  const bool withArgument = step == "menu" || step == "button" || step == "info";
+  if (withArgument && i + 1 >= args.size()) return 0;
+  if (!withArgument && step != "enable" && step != "disable" && step != "buttoninfo") return 0;
+  if (plugin == nullptr) {
+    std::printf("%s: no plug-in object\n", step.c_str());
+    return withArgument ? 2 : 1;
+  }
+  if (step == "buttoninfo") {
+    PrintButtonInfo(plugin);
+    return 1;
+  }
+  if (step == "enable" || step == "disable") {
+    const HRESULT hr = step == "enable" ? plugin->EnablePlugin() : plugin->DisablePlugin();
+    std::printf("%s: 0x%08lx\n", step.c_str(), static_cast<unsigned long>(hr));
+    return 1;
+  }
+  Bstr argument = Bstr::FromAnsi(args[i + 1]);
+  if (step == "info") {
+    Bstr value;
+    const HRESULT hr = plugin->GetInfo(argument.get(), 0, value.put());
+    std::printf("info %s: %s (0x%08lx)\n", args[i + 1].c_str(), value.Ansi().c_str(),
+                static_cast<unsigned long>(hr));
+  } else {
+    const HRESULT hr = step == "menu" ? plugin->MenuCommand(0, argument.get())
+                                      : plugin->SettingsButtonClick(argument.get());
+    std::printf("%s %s: 0x%08lx\n", step.c_str(), args[i + 1].c_str(),
+                static_cast<unsigned long>(hr));
+  }
+  return 2;
+}
+
+// The host's machine-wide values live in the 32-bit registry view, as a
+// 32-bit toolbar host sees them on 64-bit Windows.
+int MachineValue(const std::string& name, const std::string* value) {
+  std::string key = "Software\\Quillbox";
+  std::string valueName = name;
+  const size_t slash = name.find_last_of('\\');
+  if (slash != std::string::npos) {
+    key += "\\" + name.substr(0, slash);
+    valueName = name.substr(slash + 1);
+  }
+  if (value != nullptr) {
+    sentrova::WriteRegString(HKEY_LOCAL_MACHINE, key, valueName, true, *value, KEY_WOW64_32KEY);
+    return 0;
+  }
+  const std::string text =
+      sentrova::ReadRegString(HKEY_LOCAL_MACHINE, key, valueName, "\x01", KEY_WOW64_32KEY);
+  if (text == "\x01") return 3;
+  std::printf("%s\n", text.c_str());
+  return 0;
+}
+
 int RunSession(const std::vector<std::string>& args) {
   size_t i = 0;
   int count = 1;
@@ -351,6 +487,8 @@ int RunSession(const std::vector<std::string>& args) {
       session.Stop(sentrova::kHostStopEvent);
     } else if (step == "shutdown") {
       session.Stop(sentrova::kHostShutdownEvent);
+    } else if (int used = PluginStep(session.Newest(), args, i); used > 0) {
+      i += static_cast<size_t>(used - 1);
     } else {
       std::printf("unknown session step: %s\n", step.c_str());
       return 2;
@@ -377,9 +515,8 @@ int Main(const std::vector<std::string>& args) {
   }
   if (command == "values" && n == 2) return List(L"Config\\" + AnsiToWide(args[1]));
   if (command == "defaults" && n == 2) return List(L"Defaults\\" + AnsiToWide(args[1]));
-  if (command == "toolbar" && (n == 2 || n == 3)) {
-    return List(L"Toolbar\\" + AnsiToWide(args[1]) + L"\\" + AnsiToWide(n == 3 ? args[2] : args[1]));
-  }
+  if (command == "toolbar" && (n == 2 || n == 3)) return ShowToolbar(args[1], n == 3 ? args[2] : args[1]);
+  if (command == "machine" && (n == 2 || n == 3)) return MachineValue(args[1], n == 3 ? &args[2] : nullptr);
   if (command == "clear" && n == 1) {
     qbhost::ClearStore();
     return 0;

@@ -1,6 +1,7 @@
 #include "app/background.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,12 +11,15 @@
 #include "cleanup/cookies_form.h"
 #include "host/config.h"
 #include "host/config_keys.h"
+#include "host/plugin_object.h"
 #include "monitor/scanner.h"
 #include "platform/com.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 #include "state/control_objects.h"
 #include "state/program_actions.h"
+#include "ui/main_form.h"
+#include "ui/settings_opener.h"
 
 namespace sentrova {
 
@@ -95,14 +99,30 @@ class ProgramLoopServices final : public LoopServices {
     // An open alert of the scanner is answered "No", so shutdown always ends.
     StopScannerAndWait(scanner, timeoutMs);
   }
-  void SetTray(bool show, bool) override {
-    // The tray icon belongs to the hidden main window; without one SetTray
-    // only records the state and stops (nor does it store SHOW_TRAY).
-    State().TrayShown = show && State().Enabled;
+  void SetTray(bool show, bool store) override {
+    ProcessState& st = State();
+    {
+      // Callers on several threads: the shown state and the order of the
+      // icon changes stay together, and the window outlives the change.
+      std::lock_guard<std::mutex> lock(MainWindowMutex());
+      st.TrayShown = show && st.Enabled;
+      TMainForm* form = st.MainWindow;
+      // Without the main window (or its tray icon) nothing is shown or stored.
+      if (form == nullptr) return;
+      form->ShowTrayIcon(st.TrayShown);
+    }
+    // The stored value is what is shown: asking to show the icon of a
+    // disabled plug-in stores false.
+    if (store) {
+      Guarded([&] {
+        TConfig config;
+        config.SetBool(config_keys::kShowTray, st.TrayShown, true);
+        config.Commit();
+      });
+    }
   }
-  void UpdateToolbarMenu(bool) override {
-    // The toolbar menu is pushed to the host here once the toolbar link
-    // builds its menu text.
+  void UpdateToolbarMenu(bool trayShown) override {
+    UpdateToolbar(ToolbarPart::kMenu, trayShown ? 1 : 0);
   }
   TCookiesForm* CreateCookiesForm(TMainForm*) override {
     // Made by the run loop on the main thread, whose loop pumps the dialog's
@@ -110,8 +130,12 @@ class ProgramLoopServices final : public LoopServices {
     // can be owned by yet, so the dialog has no owner.
     return new TCookiesForm(nullptr, std::make_unique<HostKeepListStore>());
   }
-  HWND MainWindowHandle(TMainForm*) override { return nullptr; }
-  HACCEL MainWindowAccelerators(TMainForm*) override { return nullptr; }
+  HWND MainWindowHandle(TMainForm* mainWindow) override {
+    return mainWindow != nullptr ? mainWindow->Handle() : nullptr;
+  }
+  HACCEL MainWindowAccelerators(TMainForm* mainWindow) override {
+    return mainWindow != nullptr ? mainWindow->Accelerators() : nullptr;
+  }
 };
 
 // The schedule arithmetic over the host's configuration.
@@ -162,13 +186,16 @@ class AppActions final : public ProgramActions {
   void StartCleanUp(bool interactive) override { sentrova::StartCleanUp(interactive); }
   // Called on COM threads: the main thread, which owns the dialog, opens it.
   void ShowCookiesDialog() override { sentrova::ShowCookiesDialog(); }
-  void OpenSettings() override {
-    // Start point of the settings opener thread.
-  }
+  void OpenSettings() override { TMenuSettingsThr::Start(); }
   void SetTray(bool show, bool store) override { ProgramServices().SetTray(show, store); }
 };
 
 }  // namespace
+
+std::mutex& MainWindowMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 ProgramActions& ProgramActionSet() {
   static AppActions actions;

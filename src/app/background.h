@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 #include "app/schedule.h"
 #include "state/process_state.h"
 
@@ -42,6 +44,10 @@ class LoopServices {
 
 // The program's own services.
 LoopServices& ProgramServices();
+
+// Held while the main window is used from another thread (SetTray) and
+// while it is destroyed.
+std::mutex& MainWindowMutex();
 
 class ProgramActions;
 // The program's own actions, which start-up installs for the host link and

@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 #include "app/background.h"
@@ -19,10 +20,12 @@
 #include "platform/guard.h"
 #include "platform/handle.h"
 #include "platform/registry.h"
+#include "platform/resource_data.h"
 #include "platform/system_facts.h"
 #include "platform/visual_styles.h"
 #include "state/process_state.h"
 #include "state/program_actions.h"
+#include "ui/main_form.h"
 
 namespace sentrova {
 
@@ -42,10 +45,16 @@ bool MayShutDownOnLastRelease() { return false; }
 // the keyword starts and ends COM and does nothing else.
 void CleanUpAfterRestart() {}
 
-// The hidden main window (tray icon, menu) comes with the user interface;
-// until then the process runs without one.
-TMainForm* CreateMainWindow() { return nullptr; }
-void DestroyMainWindow(TMainForm*) {}
+TMainForm* CreateMainWindow() {
+  auto* form = new TMainForm();
+  form->onTrayRemoved = [] { ProgramServices().UpdateToolbarMenu(State().TrayShown); };
+  return form;
+}
+
+void DestroyMainWindow(TMainForm* form) {
+  std::lock_guard<std::mutex> lock(MainWindowMutex());
+  delete form;
+}
 // On the main thread, which made the dialog's windows.
 void DestroyCookiesForm(TCookiesForm* form) { delete form; }
 
@@ -166,7 +175,10 @@ bool PluginDisabled() {
   // Only a text value counts: a number 1 does not disable.
   HKEY raw = nullptr;
   const std::string path = NormalizeKeyPath(kHostPluginKey);
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+  // The toolbar host, a 32-bit browser add-on on most machines, keeps its
+  // machine-wide values in the 32-bit view.
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &raw) !=
       ERROR_SUCCESS) {
     return false;
   }
@@ -181,17 +193,6 @@ bool PluginDisabled() {
   if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
   const std::string text(data, strnlen(data, size));
   return text == "1";
-}
-
-std::optional<std::string> LoadRcData(const char* name) {
-  HMODULE self = ::GetModuleHandleA(nullptr);
-  HRSRC info = ::FindResourceA(self, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (info == nullptr) return std::nullopt;
-  HGLOBAL handle = ::LoadResource(self, info);
-  const DWORD size = ::SizeofResource(self, info);
-  const void* bytes = handle != nullptr ? ::LockResource(handle) : nullptr;
-  if (bytes == nullptr) return std::nullopt;
-  return std::string(static_cast<const char*>(bytes), size);
 }
 
 int RunProgram(const std::string& commandLineArguments) {

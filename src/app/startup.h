@@ -2,7 +2,6 @@
 // run with its guarded steps, and the shutdown order.
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace sentrova {
@@ -16,9 +15,5 @@ int RunProgram(const std::string& commandLineArguments);
 // True exactly when the host's DISABLED value (HKEY_LOCAL_MACHINE) reads as
 // the one-character text "1".
 bool PluginDisabled();
-
-// The bytes of one of the executable's RCDATA resources; nothing when it is
-// missing.
-std::optional<std::string> LoadRcData(const char* name);
 
 }  // namespace sentrova

@@ -32,7 +32,8 @@ constexpr std::string_view kBrandAbsentMark = "#$%";
 // Built-in defaults. The product's CONFIG resource carries the same host name
 // for BRAND_DOMAIN.
 constexpr std::string_view kDefaultBrand = "Brindle";
-constexpr std::string_view kDefaultBrandLong = "Brindle Software";
+// The brand name in the form of the maker's web domain.
+constexpr std::string_view kDefaultBrandLong = "Brindle-Soft.example";
 constexpr std::string_view kDefaultBrandCode = "";
 constexpr std::string_view kDefaultBrandDomain = "brindle-soft.example";
 constexpr std::string_view kDefaultBrandFolder = "";

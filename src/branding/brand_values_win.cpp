@@ -6,6 +6,7 @@
 #include "branding/translate.h"
 #include "platform/guard.h"
 #include "platform/registry.h"
+#include "platform/resource_data.h"
 
 namespace sentrova {
 
@@ -22,26 +23,21 @@ std::once_flag brandLoadOnce;
 }  // namespace
 
 std::optional<std::string> LoadConfigResourceText(HMODULE module) {
-  HRSRC info = ::FindResourceA(module, "CONFIG", MAKEINTRESOURCEA(10) /* RT_RCDATA */);
-  if (!info) return std::nullopt;
-  // Resource memory belongs to the module: nothing to free.
-  HGLOBAL loaded = ::LoadResource(module, info);
-  if (!loaded) return std::nullopt;
-  const auto* data = static_cast<const char*>(::LockResource(loaded));
-  const DWORD size = ::SizeofResource(module, info);
-  if (!data) return std::nullopt;
-  size_t length = 0;
-  while (length < size && data[length] != '\0') ++length;
-  return std::string(data, length);
+  std::optional<std::string> bytes = LoadRcData("CONFIG", module);
+  if (!bytes) return std::nullopt;
+  return bytes->substr(0, bytes->find('\0'));
 }
 
 std::string RegistryBrandSource::ReadValue(std::string_view name,
                                            std::string_view absentDefault) {
-  return ReadRegString(HKEY_LOCAL_MACHINE, kBrandRegistryKey, name, absentDefault);
+  // The toolbar host, a 32-bit browser add-on on most machines, keeps its
+  // machine-wide values in the 32-bit view.
+  return ReadRegString(HKEY_LOCAL_MACHINE, kBrandRegistryKey, name, absentDefault,
+                       KEY_WOW64_32KEY);
 }
 
 void RegistryBrandSource::WriteValue(std::string_view name, std::string_view value) {
-  WriteRegString(HKEY_LOCAL_MACHINE, kBrandRegistryKey, name, true, value);
+  WriteRegString(HKEY_LOCAL_MACHINE, kBrandRegistryKey, name, true, value, KEY_WOW64_32KEY);
 }
 
 std::optional<std::string> RegistryBrandSource::LoadConfigText() {

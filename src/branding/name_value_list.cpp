@@ -11,7 +11,12 @@ NameValueList::NameValueList(std::string_view text) {
 }
 
 std::optional<std::string> NameValueList::Find(std::string_view name) const {
-  for (const std::string& line : lines_) {
+  return FindIn(lines_, name);
+}
+
+std::optional<std::string> NameValueList::FindIn(const std::vector<std::string>& lines,
+                                                 std::string_view name) {
+  for (const std::string& line : lines) {
     const size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     if (SameTextAscii(std::string_view(line).substr(0, eq), name)) return line.substr(eq + 1);

@@ -26,6 +26,10 @@ class NameValueList {
   // Find, with an empty text for a missing name.
   std::string Value(std::string_view name) const { return Find(name).value_or(std::string()); }
 
+  // The lookup of Find over lines split already.
+  static std::optional<std::string> FindIn(const std::vector<std::string>& lines,
+                                           std::string_view name);
+
  private:
   std::vector<std::string> lines_;
 };

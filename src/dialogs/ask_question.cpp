@@ -321,7 +321,9 @@ bool AskQuestion(std::string_view title, std::string_view heading, std::string_v
     Pictures();
     std::string caption(title);
     if (!TakeAlwaysShowMark(caption) &&
-        ReadRegInteger(HKEY_LOCAL_MACHINE, "Software\\Quillbox\\", "AFA_DONE", 0) == 0)
+        // The host's value, in the 32-bit view where the host keeps it.
+        ReadRegInteger(HKEY_LOCAL_MACHINE, "Software\\Quillbox\\", "AFA_DONE", 0,
+                       KEY_WOW64_32KEY) == 0)
       return false;
     std::string headingText;
     const QuestionOptions options = ReadQuestionOptions(heading, headingText);

@@ -2,23 +2,32 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+#include "dialogs/browser_windows.h"
 #include "host/com_server.h"
+#include "host/config.h"
+#include "host/toolbar_texts.h"
 #include "platform/class_factory.h"
 #include "platform/com.h"
 #include "platform/guard.h"
 #include "platform/system_facts.h"
+#include "platform/text.h"
+#include "state/control_objects.h"
 #include "state/process_state.h"
+#include "state/program_actions.h"
 
 namespace sentrova {
 
 namespace {
 
 // Instance ids that the host registered (GetInfo "INITEVENTS"); created when
-// the host announces itself.
+// the host announces itself, or by a registration that comes first. The host
+// calls on several threads at once: every use holds the lock.
 std::mutex instanceMutex;
 std::optional<std::vector<std::string>> instanceList;
 
@@ -34,6 +43,35 @@ HRESULT OutText(BSTR* out, const std::string& text) {
 template <class T>
 void Clear(T* out) {
   if (out != nullptr) *out = T{};
+}
+
+// Hands a copy of the image out; none when there is no image or copying fails.
+void OutImage(SAFEARRAY** out, const std::vector<uint8_t>& bytes) {
+  if (out == nullptr || bytes.empty()) return;
+  Guarded([&] { *out = SafeArray::FromBytes(bytes.data(), bytes.size()).Detach(); });
+}
+
+std::wstring BstrText(BSTR b) { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
+
+// The object of the host's settings dialog.
+constexpr char kSettingsInstance[] = "SETTINGS";
+
+// Odd and not negative: the button shows its image.
+bool IsImageMode(int mode) { return mode >= 0 && (mode & 1) != 0; }
+
+// Instance ids are compared without regard to case.
+std::vector<std::string>::iterator FindInstance(std::vector<std::string>& list,
+                                                const std::string& id) {
+  return std::find_if(list.begin(), list.end(),
+                      [&](const std::string& entry) { return SameTextAscii(entry, id); });
+}
+
+// A whole decimal number, else 0.
+intptr_t DecimalOrZero(const std::string& text) {
+  if (text.empty()) return 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  return end != nullptr && *end == '\0' ? static_cast<intptr_t>(value) : 0;
 }
 
 ITypeInfo* LoadPluginTypeInfo() {
@@ -105,7 +143,28 @@ bool InstanceListExists() {
 
 TVRXObj::TVRXObj() { ServerObjectCreated(); }
 
-TVRXObj::~TVRXObj() { ServerObjectDestroyed(); }
+TVRXObj::~TVRXObj() {
+  Guarded([&] { ReleaseService(); });
+  Guarded([&] {
+    // Only the object whose removal empties the list starts the clean-up
+    // that ends the browser session: two windows closing at once start
+    // exactly one, and an object that never registered (the settings
+    // dialog's) starts none.
+    bool emptied = false;
+    {
+      std::lock_guard<std::mutex> lock(instanceMutex);
+      if (instanceList) {
+        auto it = FindInstance(*instanceList, instanceId_);
+        if (it != instanceList->end()) {
+          instanceList->erase(it);
+          emptied = instanceList->empty();
+        }
+      }
+    }
+    if (emptied && cleanAtBrowserEnd_ && State().Enabled) Actions().StartCleanUp(false);
+  });
+  ServerObjectDestroyed();
+}
 
 STDMETHODIMP TVRXObj::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -182,14 +241,26 @@ STDMETHODIMP TVRXObj::HostStarted() {
   return S_OK;
 }
 
-// The toolbar link (button, menu, settings pages, commands, enable and
-// disable, configuration changes) is not served yet: these methods answer
-// success with empty results and change nothing.
-
-STDMETHODIMP TVRXObj::SetInstanceId(BSTR) { return S_OK; }
+STDMETHODIMP TVRXObj::SetInstanceId(BSTR instanceId) {
+  return GuardedOr(E_UNEXPECTED, [&] {
+    std::string id = WideToAnsi(BstrText(instanceId));
+    std::lock_guard<std::mutex> lock(mutex_);
+    instanceId_ = std::move(id);
+    return S_OK;
+  });
+}
 
 STDMETHODIMP TVRXObj::Connect(LONG* connected) {
   Clear(connected);
+  if (!State().Running) return S_OK;
+  if (connected != nullptr) *connected = 1;
+  // Without the host's service the object keeps its initial settings; the
+  // scanner is asked to start all the same.
+  Guarded([&] {
+    ObtainService();
+    LoadConfiguration();
+  });
+  SignalEvent(kStartScanEvent);
   return S_OK;
 }
 
@@ -206,40 +277,228 @@ STDMETHODIMP TVRXObj::GetButtonInfo(LONG, LONG* width, LONG* style, BSTR* descri
   Clear(longName);
   Clear(largeImage);
   Clear(visible);
+  Guarded([&] {
+    const ToolbarTexts texts = CurrentToolbarTexts();
+    const int mode = buttonMode_;
+    const bool shown = State().Enabled && mode > 0;
+    const bool withCaption = InstanceId() == kSettingsInstance || mode > 1 || !shown;
+    if (width != nullptr) *width = 600;
+    if (style != nullptr) *style = 2;
+    OutText(descriptor, "VRX:SHOW_VRX_BUTTON:VRX");
+    OutText(caption, withCaption ? kPluginName : "");
+    OutText(tooltip, texts.captions.productName);
+    if (IsImageMode(mode)) OutImage(image, texts.buttonImage);
+    OutText(menu, texts.menuText);
+    OutText(longName, texts.captions.productName);
+    OutImage(largeImage, texts.buttonImage);
+    if (visible != nullptr) *visible = shown ? 1 : 0;
+  });
   return S_OK;
 }
 
 STDMETHODIMP TVRXObj::GetSettingsPages(BSTR* pages, SAFEARRAY** image) {
   Clear(pages);
   Clear(image);
+  if (!State().Running) return S_OK;
+  Guarded([&] {
+    const ToolbarTexts texts = CurrentToolbarTexts();
+    OutText(pages, BuildSettingsPageList(texts.captions, ProgramFileName()));
+    OutImage(image, texts.buttonImage);
+  });
   return S_OK;
 }
 
-STDMETHODIMP TVRXObj::GetInfo(BSTR, LONG, BSTR* value) {
+STDMETHODIMP TVRXObj::GetInfo(BSTR name, LONG, BSTR* value) {
   Clear(value);
-  return S_OK;
+  return GuardedOr(E_UNEXPECTED, [&] {
+    const std::wstring what = BstrText(name);
+    std::string answer;
+    if (what == L"INITEVENTS") {
+      const std::string id = InstanceId();
+      std::lock_guard<std::mutex> lock(instanceMutex);
+      // A registration before HostStarted creates the list itself.
+      if (!instanceList) instanceList.emplace();
+      if (FindInstance(*instanceList, id) == instanceList->end()) instanceList->push_back(id);
+    } else if (what == L"LONGNAME") {
+      answer = CurrentToolbarTexts().captions.productName;
+    } else if (what == L"ALLOW_EXIT") {
+      answer = State().CleanInProgress ? "" : "YES";
+    }
+    return OutText(value, answer);
+  });
 }
 
 STDMETHODIMP TVRXObj::Reserved13(LONG, LONG, LONG) { return S_OK; }
 
 STDMETHODIMP TVRXObj::Reserved14(BSTR* value) {
   Clear(value);
+  return GuardedOr(E_UNEXPECTED, [&] { return OutText(value, ""); });
+}
+
+STDMETHODIMP TVRXObj::SettingsButtonClick(BSTR command) {
+  Guarded([&] {
+    if (!State().Running) return;
+    const std::wstring what = BstrText(command);
+    if (what == L"COOKIES") {
+      Actions().ShowCookiesDialog();
+    } else if (what == L"CLEAN") {
+      Actions().StartCleanUp(true);
+    }
+  });
   return S_OK;
 }
 
-STDMETHODIMP TVRXObj::SettingsButtonClick(BSTR) { return S_OK; }
-
-STDMETHODIMP TVRXObj::MenuCommand(LONG, BSTR) { return S_OK; }
+STDMETHODIMP TVRXObj::MenuCommand(LONG, BSTR command) {
+  Guarded([&] {
+    const std::wstring what = BstrText(command);
+    if (what == L"OPT") {
+      // The host's window for this object, if its id is one; the opener
+      // brings it forward or replaces it.
+      State().SettingsWindow = reinterpret_cast<HWND>(DecimalOrZero(InstanceId()));
+      Actions().OpenSettings();
+    } else if (what == L"CLEAN") {
+      Actions().StartCleanUp(true);
+    } else if (what == L"SHOW_TRAY" || what == L"HIDE_TRAY") {
+      Actions().SetTray(what == L"SHOW_TRAY", true);
+      UpdateToolbar(ToolbarPart::kMenu, State().TrayShown);
+    } else if (what == L"HELP") {
+      OpenInNewBrowser(State().HelpUrl.Get());
+    } else if (what == L"ABOUT") {
+      OpenInNewBrowser(State().AboutUrl.Get());
+    }
+  });
+  return S_OK;
+}
 
 STDMETHODIMP TVRXObj::Reserved19(SHORT* value) {
   Clear(value);
   return S_OK;
 }
 
-STDMETHODIMP TVRXObj::EnablePlugin() { return S_OK; }
+STDMETHODIMP TVRXObj::EnablePlugin() {
+  ProcessState& st = State();
+  st.Enabled = true;
+  // Each step depends on the one before: an error ends the method here.
+  Guarded([&] {
+    const Bstr ns(kPluginNameW);
+    const Bstr showButton(L"SHOW_VRX_BUTTON");
+    if (st.HostReady && st.Running) {
+      const bool ok = Guarded([&] {
+        ComPtr<ITB4Server> service = ObtainService();
+        OleCheck(service->WriteBool(ns.get(), Bstr(L"VRX_ALL").get(), VARIANT_TRUE, VARIANT_TRUE));
+        LONG mode = 0;
+        OleCheck(service->ReadInt(ns.get(), showButton.get(), 0, &mode));
+        buttonMode_ = mode;
+      });
+      if (!ok) ReleaseService();
+    }
+    ComPtr<ITB4Server> service = ObtainService();
+    LONG mode = -1;
+    service->ReadInt(ns.get(), showButton.get(), -1, &mode);
+    buttonMode_ = mode;
+    if (mode <= 0) {
+      buttonMode_ = 1;
+      service->WriteInt(ns.get(), showButton.get(), 1, VARIANT_TRUE);
+      service->Commit(ns.get());
+    }
+    UpdateToolbar(ToolbarPart::kButton, buttonMode_);
+    Actions().SetTray(true, true);
+  });
+  return S_OK;
+}
 
-STDMETHODIMP TVRXObj::DisablePlugin() { return S_OK; }
+STDMETHODIMP TVRXObj::DisablePlugin() {
+  Guarded([] { UpdateToolbar(ToolbarPart::kButton, -1); });
+  Guarded([] { Actions().SetTray(false, false); });
+  // The run loop sees this within one pass and ends the process.
+  State().Running = false;
+  return S_OK;
+}
 
-STDMETHODIMP TVRXObj::ConfigChanged() { return S_OK; }
+STDMETHODIMP TVRXObj::ConfigChanged() {
+  if (!State().Running) return S_OK;
+  Guarded([&] { LoadConfiguration(); });
+  SignalEvent(kRefreshConfigEvent);
+  SignalEvent(kScannerReloadEvent);
+  return S_OK;
+}
+
+ComPtr<ITB4Server> TVRXObj::ObtainService() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (service_) return service_;
+  }
+  ComPtr<ITB4Server> made = CreateHostService();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!service_) service_ = made;
+  return service_;
+}
+
+void TVRXObj::ReleaseService() {
+  ComPtr<ITB4Server> gone;
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::swap(gone, service_);
+}
+
+std::string TVRXObj::InstanceId() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return instanceId_;
+}
+
+void TVRXObj::LoadConfiguration() {
+  ProcessState& st = State();
+  if (!st.Running) return;
+  buttonMode_ = 1;
+  cleanAtBrowserEnd_ = false;
+  ComPtr<ITB4Server> service = ObtainService();
+  const Bstr ns(kPluginNameW);
+  // A read counts only when the host reports success: a key that the host
+  // does not know leaves the current value.
+  VARIANT_BOOL flag = VARIANT_FALSE;
+  if (SUCCEEDED(service->ReadBool(ns.get(), Bstr(L"VRX_ALL").get(), 0, &flag))) {
+    st.Enabled = flag != VARIANT_FALSE;
+  }
+  LONG mode = 0;
+  if (SUCCEEDED(service->ReadInt(ns.get(), Bstr(L"SHOW_VRX_BUTTON").get(), 0, &mode))) {
+    buttonMode_ = mode;
+  }
+  UpdateToolbar(ToolbarPart::kButton, st.Enabled ? buttonMode_.load() : -1);
+  if (SUCCEEDED(service->ReadBool(ns.get(), Bstr(L"RUN_ENDIE").get(), 0, &flag))) {
+    cleanAtBrowserEnd_ = flag != VARIANT_FALSE;
+  }
+  if (SUCCEEDED(service->ReadBool(ns.get(), Bstr(L"SHOW_TRAY").get(), 0, &flag))) {
+    const bool show = flag != VARIANT_FALSE;
+    Actions().SetTray(show, false);
+    UpdateToolbar(ToolbarPart::kMenu, show && st.Enabled);
+  }
+}
+
+std::vector<std::string> RegisteredInstances() {
+  std::lock_guard<std::mutex> lock(instanceMutex);
+  return instanceList ? *instanceList : std::vector<std::string>{};
+}
+
+void UpdateToolbar(ToolbarPart part, int value) {
+  Guarded([&] {
+    if (!State().Running) return;
+    ComPtr<ITB4Server> service = CreateHostService();
+    const Bstr ns(kPluginNameW);  // also the button's name and its caption
+    const ToolbarTexts texts = CurrentToolbarTexts();
+    if (part == ToolbarPart::kMenu) {
+      service->SetMenu(ns.get(), 0, ns.get(), Bstr::FromAnsi(texts.menuText).get());
+      return;
+    }
+    if (value > 0 && State().Running) {
+      const Bstr none(L"");
+      service->SetButtonCaption(ns.get(), 0, ns.get(), value > 1 ? ns.get() : none.get());
+      const Bstr image = IsImageMode(value) ? Bstr::FromAnsi(texts.buttonImageText) : Bstr(L"");
+      service->SetButtonImage(ns.get(), 0, Bstr(L"SET_BMP").get(), ns.get(), image.get());
+      service->SetButtonImage(ns.get(), 0, Bstr(L"SET_CHEVRONBMP").get(), ns.get(), image.get());
+      service->ShowButton(ns.get(), 0, ns.get(), 1);
+    } else {
+      service->ShowButton(ns.get(), 0, ns.get(), 0);
+    }
+  });
+}
 
 }  // namespace sentrova

@@ -7,9 +7,12 @@
 #include <unknwn.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/host_contract.h"
+#include "platform/com.h"
 
 namespace sentrova {
 
@@ -56,8 +59,31 @@ class TVRXObj final : public ITB4Plugin {
   STDMETHODIMP ConfigChanged() override;
 
  private:
+  // The object's service, obtained when it has none yet; throws OleError
+  // when the host's service cannot be created.
+  ComPtr<ITB4Server> ObtainService();
+  void ReleaseService();
+  std::string InstanceId() const;
+  // Reads the object's settings and pushes button, tray and menu (Connect,
+  // ConfigChanged); only while the program runs.
+  void LoadConfiguration();
+
   std::atomic<ULONG> refs_{1};
+  mutable std::mutex mutex_;  // guards instanceId_ and service_
+  std::string instanceId_;
+  ComPtr<ITB4Server> service_;
+  // SHOW_VRX_BUTTON: 0 or less hidden, odd shows the image, above 1 the caption.
+  std::atomic<int> buttonMode_{1};
+  // RUN_ENDIE as the object read it.
+  std::atomic<bool> cleanAtBrowserEnd_{false};
 };
+
+// What UpdateToolbar pushes to the host.
+enum class ToolbarPart { kButton = 1, kMenu = 2 };
+
+// Pushes the button (value: the button mode) or the menu to the host through
+// a new service reference; only while the program runs. Errors are swallowed.
+void UpdateToolbar(ToolbarPart part, int value);
 
 // The class object that COM hands out for the plug-in class: multiple use,
 // free threaded; it lives as long as the process.
@@ -71,5 +97,9 @@ ITypeInfo* PluginTypeInfo();
 // Whether the host has announced itself (HostStarted) and the instance list
 // exists.
 bool InstanceListExists();
+
+// The instance ids of the browser windows that registered (GetInfo
+// "INITEVENTS") and whose objects still live.
+std::vector<std::string> RegisteredInstances();
 
 }  // namespace sentrova

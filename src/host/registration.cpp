@@ -4,6 +4,7 @@
 #include <aclapi.h>
 #include <oleauto.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "host/host_contract.h"
@@ -24,6 +25,17 @@ std::string GuidText(const GUID& guid) {
 }
 
 std::string ClassKey() { return "CLSID\\" + GuidText(kVrxObjClassId); }
+
+// TypeLib\{library}\1.0 and its locale's key below it.
+std::string LibraryVersionKey() {
+  return "TypeLib\\" + GuidText(kBvrxLibraryId) + "\\" + std::to_string(kBvrxLibraryMajor) +
+         "." + std::to_string(kBvrxLibraryMinor);
+}
+std::string LibraryKey() {
+  char lcid[16];
+  std::snprintf(lcid, sizeof lcid, "%lx", static_cast<unsigned long>(kBvrxLibraryLcid));
+  return LibraryVersionKey() + "\\" + lcid;
+}
 
 // Writes the unnamed value of a key below HKEY_CLASSES_ROOT, creating the key.
 void WriteClassesValue(const std::string& key, const char* name, const std::string& data) {
@@ -123,6 +135,10 @@ void RegisterComClass() {
     const std::wstring path = AnsiToWide(exe);
     OleCheck(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()));
     OleCheck(::RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr));
+    // The toolbar host looks the library up under its own word size; a
+    // 32-bit host reads "win32", where RegisterTypeLib of this 64-bit
+    // program writes only "win64".
+    Guarded([&] { WriteClassesValue(LibraryKey() + "\\win32", nullptr, exe); });
   }
   // 2. The standard class keys. The coclass has no help string, so the
   // class description is empty.
@@ -149,10 +165,16 @@ void RegisterComClass() {
 void UnregisterComClass() {
   // A library that is registered no longer must not keep the class keys
   // from going.
-  Guarded([] {
-    OleCheck(::UnRegisterTypeLib(kBvrxLibraryId, kBvrxLibraryMajor, kBvrxLibraryMinor,
-                                 kBvrxLibraryLcid, SYS_WIN64));
-  });
+  for (SYSKIND kind : {SYS_WIN64, SYS_WIN32}) {
+    Guarded([&] {
+      OleCheck(::UnRegisterTypeLib(kBvrxLibraryId, kBvrxLibraryMajor, kBvrxLibraryMinor,
+                                   kBvrxLibraryLcid, kind));
+    });
+  }
+  // What the system's removal left of the library's version (it keeps the
+  // version while another word size is still registered).
+  Guarded([] { DeleteRegKey(HKEY_CLASSES_ROOT, LibraryVersionKey()); });
+  Guarded([] { DeleteClassesKey("TypeLib\\" + GuidText(kBvrxLibraryId)); });
   const std::string classKey = ClassKey();
   DeleteClassesKey(classKey + "\\TypeLib");
   DeleteClassesKey(classKey + "\\Version");

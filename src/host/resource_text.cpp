@@ -1,5 +1,6 @@
 #include "host/resource_text.h"
 
+#include "branding/name_value_list.h"
 #include "platform/text.h"
 
 namespace sentrova {
@@ -13,19 +14,12 @@ constexpr char kDefaultSettingsHelpUrl[] =
 }  // namespace
 
 std::vector<std::string> ResourceLines(std::string_view bytes) {
-  const size_t nul = bytes.find('\0');
-  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-  return SplitLines(bytes);
+  return NameValueList(bytes).Lines();
 }
 
 std::optional<std::string> FindResourceValue(const std::vector<std::string>& lines,
                                              std::string_view name) {
-  for (const std::string& line : lines) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (SameTextAscii(std::string_view(line).substr(0, eq), name)) return line.substr(eq + 1);
-  }
-  return std::nullopt;
+  return NameValueList::FindIn(lines, name);
 }
 
 void AppendDefaultsPart(std::string& defaultsText, const std::vector<std::string>& lines) {

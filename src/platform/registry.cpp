@@ -11,10 +11,11 @@ namespace {
 
 constexpr DWORD kFirstReadSize = 500;
 
-RegKey OpenKey(HKEY root, std::string_view keyPath) {
+RegKey OpenKey(HKEY root, std::string_view keyPath, REGSAM view) {
   RegKey key;
   const std::string path = NormalizeKeyPath(keyPath);
-  if (::RegOpenKeyA(root, path.c_str(), key.put()) != ERROR_SUCCESS) key.release();
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
+    key.release();
   return key;
 }
 
@@ -48,9 +49,9 @@ bool QueryValue(HKEY key, const std::string& name, std::vector<char>& data, DWOR
 }  // namespace
 
 std::string ReadRegString(HKEY root, std::string_view keyPath, std::string_view valueName,
-                          std::string_view def) {
+                          std::string_view def, REGSAM view) {
   std::string result(def);
-  RegKey key = OpenKey(root, keyPath);
+  RegKey key = OpenKey(root, keyPath, view);
   if (!key) return result;
   std::vector<char> data;
   DWORD size = 0, type = 0;
@@ -59,11 +60,13 @@ std::string ReadRegString(HKEY root, std::string_view keyPath, std::string_view 
 }
 
 void WriteRegString(HKEY root, std::string_view keyPath, std::string_view valueName,
-                    bool createKey, std::string_view text) {
+                    bool createKey, std::string_view text, REGSAM view) {
   const std::string path = NormalizeKeyPath(keyPath);
   RegKey key;
-  const LONG rc = createKey ? ::RegCreateKeyA(root, path.c_str(), key.put())
-                            : ::RegOpenKeyA(root, path.c_str(), key.put());
+  const REGSAM access = KEY_SET_VALUE | view;
+  const LONG rc = createKey ? ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, access,
+                                                nullptr, key.put(), nullptr)
+                            : ::RegOpenKeyExA(root, path.c_str(), 0, access, key.put());
   if (rc != ERROR_SUCCESS) {
     key.release();
     return;
@@ -76,8 +79,8 @@ void WriteRegString(HKEY root, std::string_view keyPath, std::string_view valueN
 }
 
 int32_t ReadRegInteger(HKEY root, std::string_view keyPath, std::string_view valueName,
-                       int32_t def) {
-  RegKey key = OpenKey(root, keyPath);
+                       int32_t def, REGSAM view) {
+  RegKey key = OpenKey(root, keyPath, view);
   if (!key) return def;
   const std::string name(valueName);
   DWORD type = REG_NONE;
@@ -116,9 +119,10 @@ void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueNa
 }
 
 namespace {
-void DeleteTree(HKEY parent, const std::string& path) {
+void DeleteTree(HKEY parent, const std::string& path, REGSAM view) {
   RegKey key;
-  if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) !=
+      ERROR_SUCCESS) {
     key.release();
     return;
   }
@@ -131,16 +135,16 @@ void DeleteTree(HKEY parent, const std::string& path) {
       break;
     subkeys.emplace_back(name, len);
   }
-  for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteTree(key.get(), *it);
+  for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) DeleteTree(key.get(), *it, view);
   key.reset();
-  ::RegDeleteKeyA(parent, path.c_str());
+  ::RegDeleteKeyExA(parent, path.c_str(), view, 0);
 }
 }  // namespace
 
-void DeleteRegKey(HKEY root, std::string_view keyPath) {
+void DeleteRegKey(HKEY root, std::string_view keyPath, REGSAM view) {
   const std::string path = NormalizeKeyPath(keyPath);
   if (path.empty()) return;  // never the root itself
-  DeleteTree(root, path);
+  DeleteTree(root, path, view);
 }
 
 }  // namespace sentrova

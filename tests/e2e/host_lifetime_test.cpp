@@ -32,8 +32,9 @@ KernelHandle ShutdownEvent() { return OpenOrCreateEvent(kHostShutdownEvent, fals
 
 void SetDisabled(DWORD type, const void* data, DWORD size) {
   HKEY k = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &k, nullptr),
+  // The host's values live in the 32-bit view, where the program reads them.
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &k, nullptr),
             ERROR_SUCCESS);
   ::RegSetValueExA(k, "DISABLED", 0, type, static_cast<const BYTE*>(data), size);
   ::RegCloseKey(k);
@@ -41,7 +42,14 @@ void SetDisabled(DWORD type, const void* data, DWORD size) {
 void SetDisabledText(const char* text) {
   SetDisabled(REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
 }
-void ClearDisabled() { ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPluginKey, "DISABLED"); }
+void ClearDisabled() {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPluginKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &k) !=
+      ERROR_SUCCESS)
+    return;
+  ::RegDeleteValueA(k, "DISABLED");
+  ::RegCloseKey(k);
+}
 
 std::string ConfigValue(const char* name) {
   HMODULE m = ::LoadLibraryExA(SentrovaExe().c_str(), nullptr,

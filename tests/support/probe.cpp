@@ -10,10 +10,16 @@
 //   shell-folders NAME        write NAME.desktop to the Desktop folder and
 //                             NAME.documents to Documents, and send
 //                             NAME.deleted to the recycle bin
+//   tray-click CLASS          post a right-click on the tray icon (id 1) of the
+//                             top-level window of CLASS, as the shell does;
+//                             exit 0 once a popup menu shows (10 s), else 1
+//   menu-pick N               choose the Nth item of the popup menu that shows
+//                             (N presses of the down key, then Enter); 1: no menu
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/named_objects.h"
@@ -76,6 +82,29 @@ int main(int argc, char** argv) {
     op.pFrom = doomed.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
     return ::SHFileOperationA(&op) == 0 ? 0 : 4;
+  }
+  if (command == "tray-click" || command == "menu-pick") {
+    auto openMenu = [] {
+      for (int i = 0; i < 1000; ++i) {
+        HWND menu = ::FindWindowA("#32768", nullptr);
+        if (menu && ::IsWindowVisible(menu)) return menu;
+        ::Sleep(10);
+      }
+      return HWND{};
+    };
+    if (command == "tray-click") {
+      HWND window = ::FindWindowA(argv[2], nullptr);
+      if (!window) return 3;
+      constexpr UINT kTrayCallback = 0xB008;
+      ::PostMessageA(window, kTrayCallback, 1, WM_RBUTTONDOWN);
+      ::PostMessageA(window, kTrayCallback, 1, WM_RBUTTONUP);
+      return openMenu() ? 0 : 1;
+    }
+    HWND menu = openMenu();
+    if (!menu) return 1;
+    for (int i = std::atoi(argv[2]); i > 0; --i) ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return 0;
   }
   return 2;
 }

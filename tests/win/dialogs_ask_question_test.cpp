@@ -110,7 +110,8 @@ class HostFlag {
  public:
   HostFlag() {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) ==
+        ERROR_SUCCESS) {
       DWORD size = sizeof saved_;
       existed_ = ::RegQueryValueExA(key, "AFA_DONE", nullptr, &type_, saved_, &size) ==
                  ERROR_SUCCESS;
@@ -121,7 +122,8 @@ class HostFlag {
   ~HostFlag() {
     if (existed_) {
       HKEY key = nullptr;
-      if (::RegCreateKeyA(HKEY_LOCAL_MACHINE, kHostKey, &key) == ERROR_SUCCESS) {
+      if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
+                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
         ::RegSetValueExA(key, "AFA_DONE", 0, type_, saved_, size_);
         ::RegCloseKey(key);
       }
@@ -131,14 +133,16 @@ class HostFlag {
   }
   static void Set(DWORD value) {
     HKEY key = nullptr;
-    if (::RegCreateKeyA(HKEY_LOCAL_MACHINE, kHostKey, &key) != ERROR_SUCCESS) return;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
+                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
     ::RegSetValueExA(key, "AFA_DONE", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                      sizeof value);
     ::RegCloseKey(key);
   }
   static void Remove() {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
       return;
     ::RegDeleteValueA(key, "AFA_DONE");
     ::RegCloseKey(key);

@@ -65,8 +65,12 @@ TEST_F(Registration, RegserverWritesEveryKeyAndValue) {
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(kProgIdKey) + "\\Clsid"),
             "{8A22DFAF-353B-4627-833C-B943F4B11814}");
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0"), "Brindle VRX Library");
-  EXPECT_TRUE(SameText(RegText(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\409\\win64"),
-                       SentrovaExe()));
+  // Toolbar hosts of either word size find the library.
+  for (const char* kind : {"win64", "win32"}) {
+    EXPECT_TRUE(SameText(RegText(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\409\\" + kind),
+                         SentrovaExe()))
+        << kind;
+  }
 
   // Twice is the same as once.
   const auto once = Snapshot();

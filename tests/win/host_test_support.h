@@ -96,6 +96,17 @@ inline void EndStrayPrograms() {
   }
 }
 
+// The visible popup menu of a process (menus of other test programs may show
+// at the same time), or null.
+inline HWND ShownMenuOf(DWORD processId) {
+  for (HWND menu = nullptr; (menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr));) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(menu, &owner);
+    if (owner == processId && ::IsWindowVisible(menu)) return menu;
+  }
+  return nullptr;
+}
+
 // Registers the stand-in host (service class and type library).
 inline bool RegisterStandInHost() {
   const ChildResult r = RunAndWait(Quoted(QbhostExe()) + " register", 60000);
