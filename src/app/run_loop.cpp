@@ -1,5 +1,6 @@
 #include "app/run_loop.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "app/background.h"
@@ -188,7 +189,8 @@ class Loop {
     const ScheduleState schedule = Schedule();
     if (schedule.armed && st.Enabled) {
       const double leftMs = (schedule.nextClean - NowLocal()) * kMsPerDay;
-      DWORD scheduleMs = kRetryMs;
+      // A date the host handed over as not-a-number never falls due.
+      DWORD scheduleMs = std::isnan(leftMs) ? INFINITE : kRetryMs;
       if (leftMs >= 0) {
         scheduleMs = leftMs >= kLongestScheduleWaitMs ? kLongestScheduleWaitMs
                                                       : static_cast<DWORD>(leftMs) + 1;

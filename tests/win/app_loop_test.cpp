@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <cctype>
+#include <cmath>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -658,6 +659,14 @@ const WakeCase kWakeCases[] = {
          State().NextClean = NowLocal() + kOneMinute / 30;
        },
        nullptr, [](MainLoop& t) { return t.services_.cleanUpStarts == 1; }, false},
+      {"Running cleared with a schedule that never falls due",
+       [](MainLoop&) {
+         State().Enabled = true;
+         State().ScannerStarted = true;
+         State().ScheduleArmed = true;
+         State().NextClean = std::nan("");
+       },
+       [](MainLoop&, DWORD) { State().Running = false; }, nullptr, true},
       {"TB4Stop", nullptr, [](MainLoop& t, DWORD) { ::SetEvent(t.stop_.get()); }, nullptr, true},
       {"TB4Shutdown_VRX", nullptr, [](MainLoop& t, DWORD) { ::SetEvent(t.shutdown_.get()); },
        nullptr, true},
