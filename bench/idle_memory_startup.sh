@@ -96,6 +96,35 @@ echo "sentrova.exe imports: $dlls"
 run "$bin/bare_com_server.exe" /regserver $dlls
 WINEPREFIX=$prefix "$wineserver" -p >/dev/null 2>&1 </dev/null
 
+# Start-up inside the process: from the loader mapping the executable to
+# CoRegisterClassObject of its class, read off Wine's time-stamped trace, for
+# the program and for the bare COM server (same tracing, same warm server).
+# -> milliseconds
+traced_registration() {  # exe class-id-lower-case -> ms
+  local exe=$1 clsid=$2 trace=$root/trace.txt
+  SENTROVA_WINEDEBUG=+timestamp,+loaddll,+ole run --timeout 30 "$exe" -Embedding >/dev/null 2>"$trace" &
+  local job=$!
+  for ((i = 0; i < 300; i++)); do
+    grep -q "CoRegisterClassObject {$clsid" "$trace" 2>/dev/null && break
+    sleep 0.1
+  done
+  sleep 1
+  case $exe in
+    *sentrova.exe) run "$bin/qbhost.exe" signal TB4Stop >/dev/null ;;
+    *) kill "$(pids_of "${exe##*/}" | head -n 1)" 2>/dev/null ;;
+  esac
+  wait "$job"
+  awk -v name="${exe##*/}" -v clsid="$clsid" -F: '
+    index($0, "Loaded") && index($0, name) && !t0 {t0 = $1}
+    index($0, "CoRegisterClassObject {" clsid) && !t1 {t1 = $1}
+    END {if (t0 && t1) printf "%.0f", (t1 - t0) * 1000; else print "?"}' "$trace"
+}
+echo "start-up inside the process (traced)"
+traced_registration "$bin/sentrova.exe" 8a22dfaf >/dev/null  # the first start pays for Wine's own
+reg_prog=$(traced_registration "$bin/sentrova.exe" 8a22dfaf)
+reg_bare=$(traced_registration "$bin/bare_com_server.exe" 5e1c4f0a)
+echo "class objects registered after: sentrova.exe $reg_prog ms, bare server $reg_bare ms"
+
 echo "idle: bare_idle.exe for $seconds s"
 run --timeout $((seconds + 60)) "$bin/bare_idle.exe" >/dev/null 2>&1 &
 bare_run=$!
@@ -154,4 +183,5 @@ echo "RESULT|start-up: Wine process start and end (bare program)|$(val wine_proc
 echo "RESULT|start-up: COM activation of the bare server|$(val bare_com_ms) ms|Wine's own COM start-up cost"
 act=$(val activation_ms); bare_act=$(val bare_com_ms)
 echo "RESULT|start-up: process start -> class objects registered (client view)|$act ms|$((act - bare_act)) ms more than the bare server (Wine looks for the class once a second)"
+echo "RESULT|start-up: executable mapped -> class objects registered (Wine trace)|$reg_prog ms|bare COM server: $reg_bare ms"
 echo "RESULT|start-up: -> first Connect answered|$(val connect_ms) ms|after the object arrived"
