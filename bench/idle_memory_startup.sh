@@ -43,11 +43,11 @@ trap finish EXIT
 run() { "$top/scripts/wine-run" --root "$root" "$@"; }
 
 # Linux processes of this prefix whose name (as Wine sets it: the program's
-# file name, cut to 15 characters) begins with $1; launchers and shells that
+# file name, cut to 15 characters) begins like $1; launchers and shells that
 # merely name the program on their command line do not count.
 pids_of() {
   local p
-  for p in $(pgrep -- "^${1:0:15}"); do
+  for p in $(pgrep -- "^${1:0:14}"); do
     { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && echo "$p"
   done
 }

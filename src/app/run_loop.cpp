@@ -18,7 +18,7 @@ namespace {
 
 // The longest the loop blocks when something is due but its pass did not
 // deal with it (a failed scanner start, a clean-up still due): the next try
-// comes as soon as the former polling loop would have made it.
+// comes no later than a 10 ms poll would make it.
 constexpr DWORD kRetryMs = 10;
 // A schedule counts in local date-time, which a clock change can move. The
 // hidden main window receives WM_TIMECHANGE and wakes the loop then; this cap
