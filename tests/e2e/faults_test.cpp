@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -80,9 +81,14 @@ class Faults : public ::testing::Test {
     ASSERT_TRUE(test::RegisterStandInHost());
     ASSERT_TRUE(test::RunAndWait(Quoted(test::SentrovaExe()) + " /regserver", kWaitMs).finished);
   }
+  // Holds the host's stop events, as the host does; a stop left set by
+  // another run would end the program at its first pass.
   void SetUp() override {
+    stop_ = OpenOrCreateEvent(kHostStopEvent, true, false, true);
     shutdown_ = OpenOrCreateEvent(kHostShutdownEvent, false, false, true);
-    ASSERT_TRUE(shutdown_);
+    ASSERT_TRUE(stop_ && shutdown_);
+    ::ResetEvent(stop_.get());
+    ::ResetEvent(shutdown_.get());
     test::EndStrayPrograms();
   }
   void TearDown() override {
@@ -94,8 +100,9 @@ class Faults : public ::testing::Test {
   }
   ComPtr<ITB4Plugin> Create() {
     ComPtr<ITB4Plugin> plugin;
-    ::CoCreateInstance(kVrxObjClassId, nullptr, CLSCTX_LOCAL_SERVER, kPluginInterfaceId,
-                       plugin.put_void());
+    const HRESULT hr = ::CoCreateInstance(kVrxObjClassId, nullptr, CLSCTX_LOCAL_SERVER,
+                                          kPluginInterfaceId, plugin.put_void());
+    if (FAILED(hr)) std::printf("plug-in object not created: 0x%08lx\n", static_cast<unsigned long>(hr));
     return plugin;
   }
   // The program still answers, then ends with code 0 when the host asks.
@@ -118,6 +125,7 @@ class Faults : public ::testing::Test {
   }
 
   ComApartment com_;
+  KernelHandle stop_;
   KernelHandle shutdown_;
 };
 

@@ -656,7 +656,8 @@ const WakeCase kWakeCases[] = {
          State().Enabled = true;
          State().ScannerStarted = true;
          State().ScheduleArmed = true;
-         State().NextClean = NowLocal() + kOneMinute / 30;
+         // Far enough ahead that a slow machine still sees the quiet time first.
+         State().NextClean = NowLocal() + kOneMinute / 6;
        },
        nullptr, [](MainLoop& t) { return t.services_.cleanUpStarts == 1; }, false},
       {"Running cleared with a schedule that never falls due",
