@@ -1,23 +1,35 @@
 #include "app/run_loop.h"
 
+#include <cmath>
+#include <cstdint>
+
 #include "app/background.h"
 #include "app/schedule.h"
 #include "app/tick_deadline.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 #include "state/control_objects.h"
+#include "state/loop_wake.h"
 #include "state/process_state.h"
 
 namespace sentrova {
 
 namespace {
 
-constexpr DWORD kPassSleepMs = 10;
+// The longest the loop blocks when something is due but its pass did not
+// deal with it (a failed scanner start, a clean-up still due): the next try
+// comes no later than a 10 ms poll would make it.
+constexpr DWORD kRetryMs = 10;
+// A schedule counts in local date-time, which a clock change can move. The
+// hidden main window receives WM_TIMECHANGE and wakes the loop then; this cap
+// is the safety net for a change nobody announced.
+constexpr DWORD kLongestScheduleWaitMs = 60000;
 // Without a start request from a connecting plug-in object the scanner
 // starts this long after the loop began.
 constexpr DWORD kScannerStartDelayMs = 15000;
-// A flood of window messages must not starve the polling.
+// A flood of window messages must not starve the event tests.
 constexpr int kMainWindowMessageLimit = 50;
+constexpr double kMsPerDay = 86400000.0;
 
 // The four events the loop watches, opened (or created clear) once per loop.
 struct LoopEvents {
@@ -40,17 +52,30 @@ struct LoopEvents {
   LoopEvents& operator=(const LoopEvents&) = delete;
 };
 
-// A missing handle is never signalled. Testing an automatic-reset event
-// consumes its signal.
-bool Signalled(const KernelHandle& event) {
-  return event && ::WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0;
-}
+// An event as the loop sees it. Blocking on an automatic-reset event consumes
+// its signal, so a wake by one is kept here and counts as the signal at the
+// event's next test; the pass therefore runs exactly as if it had polled.
+struct WatchedEvent {
+  const KernelHandle& handle;
+  bool woke = false;
 
-// One stop test: a signalled event clears Running for good.
-bool StopSignalled(const KernelHandle& event) {
-  if (!event) return false;
-  State().Running = !Signalled(event);
-  return !State().Running;
+  // A missing handle is never signalled. Testing an automatic-reset event
+  // consumes its signal.
+  bool Take() {
+    if (woke) {
+      woke = false;
+      return true;
+    }
+    return handle && ::WaitForSingleObject(handle.get(), 0) == WAIT_OBJECT_0;
+  }
+};
+
+// One stop test: a signalled event clears Running for good. The loop never
+// sets Running: once a COM thread cleared it, it stays cleared.
+bool StopSignalled(WatchedEvent& event) {
+  if (!event.Take()) return false;
+  State().Running = false;
+  return true;
 }
 
 bool TickPassed(DWORD deadline) { return TickDeadlinePassed(::GetTickCount(), deadline); }
@@ -63,9 +88,13 @@ class Loop {
         scannerDeadline_(TickDeadline(::GetTickCount(), kScannerStartDelayMs)) {}
 
   void Run() {
+    SetRunLoopThread(::GetCurrentThreadId());
+    struct Unregister {
+      ~Unregister() { SetRunLoopThread(0); }
+    } unregister;
     while (State().Running) {
       if (!Pass()) break;
-      ::Sleep(kPassSleepMs);
+      Block();
     }
   }
 
@@ -80,11 +109,11 @@ class Loop {
       Guarded([&] { st.CookiesForm = services_.CreateCookiesForm(st.MainWindow); });
       loaded_ = true;
     }
-    if (StopSignalled(events_.stop)) return false;
-    if (StopSignalled(events_.shutdown)) return false;
+    if (StopSignalled(stop_)) return false;
+    if (StopSignalled(shutdown_)) return false;
     if (!PumpAndContinue()) return false;
 
-    if (st.HostReady && Signalled(events_.refresh)) {
+    if (st.HostReady && refresh_.Take()) {
       LoadConfiguration(services_);
       loaded_ = true;
     }
@@ -92,16 +121,88 @@ class Loop {
 
     if (!st.ScannerStarted && st.Enabled) {
       Guarded([&] {
-        if (TickPassed(scannerDeadline_) || Signalled(events_.startScan)) StartScanner();
+        if (TickPassed(scannerDeadline_) || startScan_.Take()) StartScanner();
       });
     }
     if (!PumpAndContinue()) return false;
 
-    const ScheduleState schedule{st.ScheduleArmed, st.LastScan, st.NextClean};
-    if (IsCleanDue(schedule, st.Enabled, NowLocal())) RunScheduledClean(services_);
+    if (IsCleanDue(Schedule(), st.Enabled, NowLocal())) RunScheduledClean(services_);
 
     PumpMainWindow(services_);
     return !WindowGone();
+  }
+
+  // Blocks until something needs a pass: one of the watched events, a wake
+  // from another thread, a message for the main window, or the next due time
+  // (the scanner's start deadline, the schedule's next clean-up).
+  void Block() {
+    ProcessState& st = State();
+    HANDLE handles[5];
+    WatchedEvent* owners[5];
+    DWORD count = 0;
+    auto watch = [&](HANDLE h, WatchedEvent* owner) {
+      if (h == nullptr) return;
+      handles[count] = h;
+      owners[count] = owner;
+      ++count;
+    };
+    // Only the events the next pass would test, and none whose wake is
+    // still kept: a refresh before the host is ready, or a start request
+    // while the scanner cannot start, stays in its event as it would have
+    // while polling, without waking the loop over and over.
+    watch(stop_.handle.get(), &stop_);
+    if (!shutdown_.woke) watch(shutdown_.handle.get(), &shutdown_);
+    if (st.HostReady && !refresh_.woke) watch(refresh_.handle.get(), &refresh_);
+    const bool scannerWaits = !st.ScannerStarted && st.Enabled;
+    if (scannerWaits && !startScan_.woke) watch(startScan_.handle.get(), &startScan_);
+    watch(RunLoopWakeEvent(), nullptr);
+
+    const DWORD timeout = Timeout(scannerWaits);
+    if (timeout == 0) return;
+    // Messages matter only while the pump serves them; otherwise they would
+    // wake the loop again and again.
+    const bool pumping = st.MainWindow.load() != nullptr;
+    const DWORD result =
+        pumping ? ::MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT,
+                                                MWMO_INPUTAVAILABLE)
+                : ::WaitForMultipleObjects(count, handles, FALSE, timeout);
+    if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) {
+      if (WatchedEvent* owner = owners[result - WAIT_OBJECT_0]) owner->woke = true;
+    } else if (result == WAIT_FAILED) {
+      ::Sleep(kRetryMs);
+    }
+  }
+
+  // How long the loop may block: 0 when the next pass must follow at once,
+  // INFINITE when only an event, a wake or a message can bring work.
+  DWORD Timeout(bool scannerWaits) const {
+    ProcessState& st = State();
+    // A flag changed on this thread (by a window procedure or a part the
+    // loop called) after the pass looked at it.
+    if (!st.Running || WindowGone() || (st.HostReady && !st.HostStartDone)) return 0;
+    DWORD timeout = INFINITE;
+    if (scannerWaits) {
+      const int32_t left = static_cast<int32_t>(scannerDeadline_ - ::GetTickCount());
+      // The deadline counts as passed only once the tick count is beyond it.
+      timeout = left >= 0 ? static_cast<DWORD>(left) + 1 : kRetryMs;
+    }
+    const ScheduleState schedule = Schedule();
+    if (schedule.armed && st.Enabled) {
+      const double leftMs = (schedule.nextClean - NowLocal()) * kMsPerDay;
+      // A date the host handed over as not-a-number never falls due.
+      DWORD scheduleMs = std::isnan(leftMs) ? INFINITE : kRetryMs;
+      if (leftMs >= 0) {
+        scheduleMs = leftMs >= kLongestScheduleWaitMs ? kLongestScheduleWaitMs
+                                                      : static_cast<DWORD>(leftMs) + 1;
+      }
+      if (scheduleMs < timeout) timeout = scheduleMs;
+    }
+    return timeout;
+  }
+
+  static ScheduleState Schedule() {
+    const ProcessState& st = State();
+    return ScheduleState{st.ScheduleArmed, st.LastScan, st.NextClean};
   }
 
   void StartScanner() {
@@ -117,13 +218,17 @@ class Loop {
     return !WindowGone() && State().Running;
   }
 
-  // The loop ends when the hidden main window it began with has gone. While
-  // start-up creates no main window (the user interface is not part of the
-  // program yet), the stop events and Running alone end the loop.
+  // The loop ends when the hidden main window it began with has gone. A loop
+  // that began without one (start-up failed to create it) ends through the
+  // stop events and Running alone.
   bool WindowGone() const { return hadWindow_ && State().MainWindow.load() == nullptr; }
 
   LoopServices& services_;
   LoopEvents events_;
+  WatchedEvent stop_{events_.stop};
+  WatchedEvent shutdown_{events_.shutdown};
+  WatchedEvent refresh_{events_.refresh};
+  WatchedEvent startScan_{events_.startScan};
   const bool hadWindow_;
   const DWORD scannerDeadline_;
   bool loaded_ = false;

@@ -1,4 +1,4 @@
-// The main thread's polling loop and the message-queue helpers that start-up
+// The main thread's loop and the message-queue helpers that start-up
 // shares with it.
 #pragma once
 
@@ -23,14 +23,16 @@ int PumpMessages(HWND acceleratorWindow, HACCEL accelerators, int limit);
 // nothing while there is no main window or Running is false.
 void PumpMainWindow(LoopServices& services);
 
-// Polls every 10 ms while ProcessState's Running is true; returns when the
-// process must stop: the host set TB4Stop (every plug-in) or TB4Shutdown_VRX
-// (this plug-in), something else cleared Running, or the main window went
-// away. Each pass also loads the configuration once the host is ready,
-// reloads it on VRX4_Refresh_Cfg, starts the scanner (15 s after the loop
-// began, or earlier on VRX4_Start_Scan_Thread) and runs the automatic
-// clean-up when it falls due. TB4Stop is never reset here: while the host
-// keeps it set, a new process leaves at its first pass.
+// Runs passes while ProcessState's Running is true; returns when the process
+// must stop: the host set TB4Stop (every plug-in) or TB4Shutdown_VRX (this
+// plug-in), something else cleared Running, or the main window went away.
+// Each pass also loads the configuration once the host is ready, reloads it
+// on VRX4_Refresh_Cfg, starts the scanner (15 s after the loop began, or
+// earlier on VRX4_Start_Scan_Thread) and runs the automatic clean-up when it
+// falls due. Between passes the thread blocks until one of those events, a
+// message for the main window, a wake (WakeRunLoop, or a store to one of the
+// flags the loop watches) or the next due time. TB4Stop is never reset here:
+// while the host keeps it set, a new process leaves at its first pass.
 void RunLoop(LoopServices& services);
 void RunLoop();
 

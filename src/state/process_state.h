@@ -3,7 +3,8 @@
 // flags false, all objects absent, all texts empty. Flags, handles and
 // pointers are atomics, read and written whole without a lock; the texts are
 // held behind a lock because the host may ask for them while start-up is
-// still writing them.
+// still writing them. The flags that the main loop acts on wake it when they
+// are stored (WakingFlag), whichever thread stores them.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "state/loop_wake.h"
 
 namespace sentrova {
 
@@ -38,8 +41,8 @@ class SharedText {
 
 struct ProcessState {
   // True while the process serves the host; once cleared it stays cleared.
-  std::atomic<bool> Running{false};
-  std::atomic<TMainForm*> MainWindow{nullptr};
+  WakingFlag<bool> Running{false};
+  WakingFlag<TMainForm*> MainWindow{nullptr};
   // DEFSET and CONFIG as one text, handed to the host by GetDefaults.
   SharedText DefaultsText;
   SharedText HelpUrl;
@@ -50,10 +53,10 @@ struct ProcessState {
   // The LABELS resource, written by start-up before the scanner can start.
   std::vector<std::string> LabelsList;
   // Mirror of the configuration key VRX_ALL.
-  std::atomic<bool> Enabled{false};
+  WakingFlag<bool> Enabled{false};
   std::atomic<bool> TrayShown{false};
   // The host has announced itself; the first configuration load after that has run.
-  std::atomic<bool> HostReady{false};
+  WakingFlag<bool> HostReady{false};
   std::atomic<bool> HostStartDone{false};
   // The automatic clean-up schedule (OLE date-times).
   std::atomic<bool> ScheduleArmed{false};

@@ -1,0 +1,154 @@
+// ctest: serial
+// The installer under Wine: a silent install puts sentrova.exe under Program
+// Files with the COM registration the program writes itself and an entry
+// under Add/Remove Programs; the stand-in host starts the installed program;
+// a silent uninstall leaves nothing of the program in the registry and keeps
+// the user's settings unless asked to remove them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "win/host_test_support.h"
+#include "win/key_access.h"
+
+namespace sentrova {
+namespace {
+
+using test::Quoted;
+using test::RegKeyExists;
+using test::RegText;
+
+constexpr char kClassKey[] = "CLSID\\{8A22DFAF-353B-4627-833C-B943F4B11814}";
+constexpr char kProgIdKey[] = "BVRX.VRXObj4";
+constexpr char kTypeLibKey[] = "TypeLib\\{CDAB5E96-1533-4BF4-BDCE-D08BFD81976F}";
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sentrova";
+constexpr char kSettingsKey[] = "Software\\Quillbox\\TB4\\Config\\VRX";
+constexpr DWORD kRunMs = 120000;
+
+std::string SetupExe() { return test::BinDir() + "sentrova-installer.exe"; }
+std::string InstallDir() {
+  char dir[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsA("%ProgramW6432%\\Sentrova", dir, MAX_PATH);
+  return dir;
+}
+
+std::map<std::string, std::string> Registration() {
+  std::map<std::string, std::string> s;
+  for (const char* key : {kClassKey, kProgIdKey, kTypeLibKey}) {
+    test::SnapshotKey(HKEY_CLASSES_ROOT, key, s);
+  }
+  return s;
+}
+
+// The long form of the registered server's path.
+std::string RegisteredServer() {
+  std::string server =
+      RegText(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\LocalServer32").value_or("");
+  if (server.size() > 1 && server.front() == '"') server = server.substr(1, server.size() - 2);
+  char path[MAX_PATH] = {};
+  ::GetLongPathNameA(server.c_str(), path, MAX_PATH);
+  return path;
+}
+
+bool BrandValueLeft(REGSAM view) {
+  for (const char* name : {"BRAND_LONG", "BRAND_CODE", "BRAND_DOMAIN", "BRAND_FOLDER"}) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillbox", 0, KEY_READ | view, &k) != 0) {
+      return false;
+    }
+    const LONG rc = ::RegQueryValueExA(k, name, nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(k);
+    if (rc == ERROR_SUCCESS) return true;
+  }
+  return false;
+}
+
+struct UninstallCase {
+  const char* name;
+  const char* options;
+  bool settingsKept;
+};
+
+void PrintTo(const UninstallCase& c, std::ostream* os) { *os << c.options; }
+
+class Installer : public ::testing::TestWithParam<UninstallCase> {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(test::RegisterStandInHost()); }
+  // Leave the build's program registered, as the other tests expect.
+  static void TearDownTestSuite() {
+    test::RunAndWait(Quoted(test::SentrovaExe()) + " /regserver", kRunMs);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+  }
+};
+
+TEST_P(Installer, InstallsStartsAndUninstallsCleanly) {
+  const UninstallCase& c = GetParam();
+  ASSERT_TRUE(test::FileExists(SetupExe())) << "the win64 build makes it when nsis is installed";
+  test::RunAndWait(Quoted(test::SentrovaExe()) + " /unregserver", kRunMs);
+
+  const test::ChildResult install = test::RunAndWait(Quoted(SetupExe()) + " /S", kRunMs);
+  ASSERT_TRUE(install.finished);
+  EXPECT_EQ(install.exitCode, 0u);
+  const std::string program = InstallDir() + "\\sentrova.exe";
+  const std::string uninstaller = InstallDir() + "\\uninstall.exe";
+  ASSERT_TRUE(test::FileExists(program)) << program;
+  EXPECT_TRUE(test::FileExists(uninstaller));
+
+  // The registration is the one the installed program writes itself.
+  EXPECT_EQ(::lstrcmpiA(RegisteredServer().c_str(), program.c_str()), 0) << RegisteredServer();
+  const auto installed = Registration();
+  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\409\\win64"));
+  ASSERT_EQ(test::RunAndWait(Quoted(program) + " /regserver", kRunMs).exitCode, 0u);
+  EXPECT_EQ(Registration(), installed);
+  for (const char* key : {kClassKey, kProgIdKey}) {
+    const test::KeyAccess a = test::AccessOf(key);
+    EXPECT_EQ(a.everyoneMask & KEY_READ, static_cast<ACCESS_MASK>(KEY_READ)) << key;
+    EXPECT_EQ(a.everyoneMask & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | WRITE_DAC | DELETE), 0u)
+        << key;
+  }
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Sentrova");
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), Quoted(uninstaller));
+
+  // The host starts the installed program and stops it again.
+  const test::CapturedRun session =
+      test::RunCaptured(Quoted(test::QbhostExe()) + " session 1 stop", kRunMs);
+  ASSERT_TRUE(session.finished);
+  EXPECT_NE(session.output.find("plug-in object created"), std::string::npos) << session.output;
+  EXPECT_NE(session.output.find("with exit code 0"), std::string::npos) << session.output;
+
+  // A setting of the user's, as the host keeps it.
+  HKEY k = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExA(k, "UserCookies", 0, REG_SZ, reinterpret_cast<const BYTE*>("a.example"), 10);
+  ::RegCloseKey(k);
+
+  // The uninstaller runs from a copy of itself in Temp: wait for its work.
+  test::RunAndWait(Quoted(uninstaller) + " " + c.options, kRunMs);
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        return !RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) &&
+               ::GetFileAttributesA(InstallDir().c_str()) == INVALID_FILE_ATTRIBUTES;
+      },
+      kRunMs));
+  EXPECT_TRUE(Registration().empty());
+  EXPECT_FALSE(BrandValueLeft(KEY_WOW64_64KEY));
+  EXPECT_FALSE(BrandValueLeft(KEY_WOW64_32KEY));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kSettingsKey, "UserCookies").has_value(), c.settingsKept);
+}
+
+const UninstallCase kUninstallCases[] = {
+    {"KeepsSettings", "/S", true},
+    {"RemovesSettingsWhenAsked", "/S /REMOVESETTINGS", false},
+};
+INSTANTIATE_TEST_SUITE_P(Silent, Installer, ::testing::ValuesIn(kUninstallCases),
+                         [](const ::testing::TestParamInfo<UninstallCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace sentrova
