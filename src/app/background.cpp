@@ -124,11 +124,11 @@ class ProgramLoopServices final : public LoopServices {
   void UpdateToolbarMenu(bool trayShown) override {
     UpdateToolbar(ToolbarPart::kMenu, trayShown ? 1 : 0);
   }
-  TCookiesForm* CreateCookiesForm(TMainForm*) override {
+  TCookiesForm* CreateCookiesForm(TMainForm* parent) override {
     // Made by the run loop on the main thread, whose loop pumps the dialog's
-    // messages. The hidden main window is not a toolkit window the dialog
-    // can be owned by yet, so the dialog has no owner.
-    return new TCookiesForm(nullptr, std::make_unique<HostKeepListStore>());
+    // messages; the hidden main window owns it.
+    return new TCookiesForm(parent != nullptr ? &parent->Window() : nullptr,
+                            std::make_unique<HostKeepListStore>());
   }
   HWND MainWindowHandle(TMainForm* mainWindow) override {
     return mainWindow != nullptr ? mainWindow->Handle() : nullptr;

@@ -11,6 +11,7 @@
 #include "state/control_objects.h"
 #include "state/loop_wake.h"
 #include "state/process_state.h"
+#include "toolkit/message_loop.h"
 
 namespace sentrova {
 
@@ -257,6 +258,9 @@ int PumpMessages(HWND acceleratorWindow, HACCEL accelerators, int limit) {
           ::TranslateAcceleratorA(acceleratorWindow, accelerators, &msg)) {
         continue;
       }
+      // The keyboard of the dialogs this thread owns (the Customize Cookies
+      // dialog): Tab, arrows and mnemonics.
+      if (keyboard && DialogNavigation(msg)) continue;
       ::TranslateMessage(&msg);
       ::DispatchMessageA(&msg);
     }

@@ -46,6 +46,9 @@ class TMainForm {
 
   HWND Handle() const;
   HACCEL Accelerators() const;
+  // The hidden window as a toolkit control: the owner of the program's own
+  // dialogs (the Customize Cookies dialog).
+  TControl& Window() { return window_; }
   // The number of the registered message VRX_SYNC_TIME.
   UINT SyncMessage() const { return syncMessage_; }
 
