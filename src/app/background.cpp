@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/run_loop.h"
+#include "cleanup/clean_thread.h"
 #include "host/config.h"
 #include "host/config_keys.h"
 #include "platform/date_time_win.h"
@@ -25,9 +26,10 @@ constexpr DWORD kScannerStopWaitMs = 5000;
 // does nothing else.
 class ProgramLoopServices final : public LoopServices {
  public:
-  void StartCleanUpWorker(TMainForm*, bool) override {
-    // Start point of the clean-up worker thread (TCleanThread): it takes the
-    // single-run mutex, shows the busy tray icon and runs one clean-up pass.
+  void StartCleanUpWorker(TMainForm*, bool interactive) override {
+    // The worker takes the single-run mutex, shows the busy sign and runs one
+    // clean-up pass; it frees itself.
+    StartCleanThread(interactive, nullptr);  // the main window's busy sign goes here
   }
   TVRXScanner* StartScanner() override {
     // Start point of the security scanner thread (TVRXScanner). No scanner

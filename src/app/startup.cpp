@@ -9,6 +9,7 @@
 #include "app/background.h"
 #include "app/command_line.h"
 #include "app/run_loop.h"
+#include "cleanup/clean.h"
 #include "host/com_server.h"
 #include "host/host_contract.h"
 #include "host/plugin_object.h"
@@ -36,10 +37,12 @@ constexpr DWORD kComFlags = COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY;
 // and ends only through the run loop's stop conditions.
 bool MayShutDownOnLastRelease() { return false; }
 
-// The clean-up that finishes after a restart (empty the typed-address list,
-// clear the URL history) belongs to the clean-up engine; until that exists
-// the keyword starts and ends COM and does nothing else.
-void CleanUpAfterRestart() {}
+// The clean-up that finishes after a restart: the typed-address list and the
+// URL history, which the browser held during the pass that offered it.
+void CleanUpAfterRestart() {
+  Guarded([] { WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls); });
+  Guarded(ClearUrlHistory);
+}
 
 // The hidden main window (tray icon, menu) comes with the user interface;
 // until then the process runs without one.

@@ -353,15 +353,17 @@ TEST(DeleteFolderContents, EmptiesATempTreeAndSkipsWhatIsAlreadyPending) {
   ReadPendingOperations(ignore, kNtRoad);
   ASSERT_TRUE(Contains(ignore, ShortPathOf(top + "Pending File.tmp")));
 
-  EXPECT_TRUE(DeleteFolderContents(top + "*.*", false, &ignore, kNtRoad));
+  // Not everything goes: the pending file in the subfolder keeps its folder.
+  EXPECT_FALSE(DeleteFolderContents(top + "*.*", false, &ignore, kNtRoad));
   EXPECT_FALSE(FileExists(top + "plain.tmp"));
   EXPECT_FALSE(FileExists(top + "readonly.tmp"));
-  EXPECT_FALSE(FileExists(top + "nested"));
+  EXPECT_FALSE(FileExists(top + "nested\\deeper"));
   // The pending top-level file is left alone and not scheduled twice.
   EXPECT_TRUE(FileExists(top + "Pending File.tmp"));
   EXPECT_EQ(TimesScheduled(top + "Pending File.tmp"), 1);
-  // The ignore list does not reach into subfolders.
-  EXPECT_FALSE(FileExists(top + "nested\\listed.tmp"));
+  // So is a pending file in a subfolder, which keeps its folder.
+  EXPECT_TRUE(FileExists(top + "nested\\listed.tmp"));
+  EXPECT_EQ(TimesScheduled(top + "nested\\listed.tmp"), 1);
   EXPECT_TRUE(FileExists(top));  // the top folder is kept
 }
 
