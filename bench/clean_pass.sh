@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Benchmark: a whole clean-up pass with only WIN_TEMP selected, against Wine's
+# own `cmd /c rd /s /q`, a bare list-then-DeleteFileA loop and `rm -rf` on the
+# Linux side, on two shapes of the Temp folder:
+#   tree: 20,000 files in 200 folders of 100
+#   flat: 20,000 files in one folder, 5 of them with renames pending at restart
+# Each cell is the median of three runs. A measurement, not a test: run it by
+# hand after `scripts/build win64`. It uses a prefix of its own
+# (build/win64/bench-wine) and forgets what a run leaves pending there.
+#   bench/clean_pass.sh [files]
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+files=${1:-20000}
+bin=$top/build/win64/bin
+root=$top/build/win64/bench-wine
+[ -f "$bin/bench_clean_pass.exe" ] || { echo "build first: scripts/build win64" >&2; exit 2; }
+run() { "$top/scripts/wine-run" --root "$root" --timeout 900 "$@"; }
+
+# A Wine server that stays for the whole run, so that no timing pays a start.
+run "$bin/qbhost.exe" register >/dev/null
+"$top/scripts/wine-run" --root "$root" --persist >/dev/null 2>&1 || true
+run "$bin/bench_clean_pass.exe" settings
+temp_unix=$(ls -d "$root"/prefix/drive_c/users/*/Temp | grep -v Public | head -1)
+temp_win='C:\users\'"$(basename "$(dirname "$temp_unix")")"'\Temp'
+
+make_shape() {  # shape folder
+  local shape=$1 dir=$2 d f per
+  rm -rf "$dir"; mkdir -p "$dir"
+  if [ "$shape" = tree ]; then
+    per=$((files / 200))
+    for ((d = 0; d < 200; d++)); do
+      mkdir "$dir/dir$d"
+      for ((f = 0; f < per; f++)); do printf 'sentrova %d/%d\n' "$d" "$f" >"$dir/dir$d/f$f.tmp"; done
+    done
+  else
+    for ((f = 0; f < files; f++)); do printf 'sentrova %d\n' "$f" >"$dir/f$f.tmp"; done
+  fi
+}
+now() { date +%s.%N; }
+median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+
+declare -A result
+for shape in tree flat; do
+  for method in pass loop rd rm; do
+    times=()
+    for i in 1 2 3; do
+      rm -rf "$temp_unix"/*
+      if [ "$method" = rm ]; then
+        make_shape "$shape" "$top/build/bench-linux/bench"
+        t0=$(now); rm -rf "$top/build/bench-linux/bench"; t1=$(now)
+        times+=("$(echo "$t1 - $t0" | bc -l)")
+        continue
+      fi
+      make_shape "$shape" "$temp_unix/bench"
+      [ "$shape" = flat ] && run "$bin/bench_clean_pass.exe" pend "$temp_win\\bench" 5
+      case $method in
+        pass) out=$(run "$bin/bench_clean_pass.exe" pass) ;;
+        loop) out=$(run "$bin/bench_clean_pass.exe" loop "$temp_win\\bench") ;;
+        rd)
+          t0=$(now); run cmd /c rd /s /q "$temp_win\\bench" >/dev/null 2>&1 || true; t1=$(now)
+          out="seconds=$(echo "$t1 - $t0" | bc -l)" ;;
+      esac
+      run "$bin/bench_clean_pass.exe" unpend
+      left=$(find "$temp_unix/bench" -type f 2>/dev/null | wc -l)
+      times+=("$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$out" | tr -d '\r')")
+      [ "$i" = 1 ] && [ "$left" -gt 5 ] && echo "note: $method on $shape left $left files" >&2
+    done
+    result[$shape.$method]=$(median "${times[@]}")
+  done
+done
+rm -rf "$temp_unix"/* "$top/build/bench-linux"
+"$top/scripts/wine-run" --root "$root" --timeout 60 "$bin/bench_clean_pass.exe" unpend
+WINEPREFIX=$root/prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+
+printf '\n%-6s %-28s %9s %10s %14s\n' shape method seconds files/s 'x bare loop'
+names=([pass]='clean-up pass (WIN_TEMP)' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
+for shape in tree flat; do
+  for method in pass loop rd rm; do
+    s=${result[$shape.$method]}
+    printf '%-6s %-28s %9.3f %10.0f %14.2f\n' "$shape" "${names[$method]}" "$s" \
+      "$(echo "$files / $s" | bc -l)" "$(echo "$s / ${result[$shape.loop]}" | bc -l)"
+  done
+done
+echo "(rd is timed from outside and includes one process start)"
