@@ -73,7 +73,7 @@ rm -rf "$temp_unix"/* "$top/build/bench-linux"
 WINEPREFIX=$root/prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 
 printf '\n%-6s %-28s %9s %10s %14s\n' shape method seconds files/s 'x bare loop'
-names=([pass]='clean-up pass (WIN_TEMP)' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
+declare -A names=([pass]='clean-up pass (WIN_TEMP)' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
 for shape in tree flat; do
   for method in pass loop rd rm; do
     s=${result[$shape.$method]}

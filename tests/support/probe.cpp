@@ -7,7 +7,6 @@
 //   mutex NAME                open-or-create NAME and try to own it at once:
 //                             exit 1 when owned, 0 when another holds it
 //   abandon NAME              own the mutex NAME and end without releasing it
-//   hold FILE SECONDS         keep FILE open, shared with nobody, for a while
 //   facts FILE                write the process facts, one per line, to FILE
 //   shell-folders NAME        write NAME.desktop to the Desktop folder and
 //                             NAME.documents to Documents, and send
@@ -16,7 +15,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "platform/named_objects.h"
@@ -47,12 +45,6 @@ int main(int argc, char** argv) {
   if (command == "abandon") {  // own the mutex and end without releasing it
     KernelHandle mutex = OpenOrCreateMutex(argv[2], true);
     return mutex && ::WaitForSingleObject(mutex.get(), 0) == WAIT_OBJECT_0 ? 0 : 3;
-  }
-  if (command == "hold" && argc > 3) {  // keep a file open, shared with nobody
-    HANDLE file = ::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
-    ::Sleep(static_cast<DWORD>(std::atoi(argv[3])) * 1000);
-    return 0;
   }
   if (command == "facts") {
     const std::string text = ProgramFileName() + "\n" + ProgramShortPath() + "\n" +
