@@ -6,6 +6,8 @@
 //   recycle FILE          send a file to the recycle bin
 //   defer FILE            schedule the file's deletion at the next restart
 //   hold FILE SECONDS     keep the file open, shared with nobody, for a while
+//   window CAPTION S      wait at most S seconds for a visible window
+//   click CAPTION TEXT    press the button TEXT (without "&") of that window
 #include <windows.h>
 #include <shellapi.h>
 #include <wininet.h>
@@ -63,6 +65,31 @@ int main(int argc, char** argv) {
     ::CloseHandle(file);
     return 0;
   }
-  std::fprintf(stderr, "usage: trace_seeder cache URL...|cache-list|recycle F|defer F|hold F S\n");
+  if (command == "window" && argc == 4) {
+    for (int i = 0; i < std::atoi(argv[3]) * 10; ++i) {
+      HWND window = ::FindWindowA(nullptr, argv[2]);
+      if (window != nullptr && ::IsWindowVisible(window)) return 0;
+      ::Sleep(100);
+    }
+    return 3;
+  }
+  if (command == "click" && argc == 4) {
+    HWND window = ::FindWindowA(nullptr, argv[2]);
+    for (HWND child = nullptr;
+         window && (child = ::FindWindowExA(window, child, nullptr, nullptr)) != nullptr;) {
+      char text[256] = {};
+      ::GetWindowTextA(child, text, sizeof text);
+      std::string plain;
+      for (const char* c = text; *c; ++c) {
+        if (*c != '&') plain.push_back(*c);
+      }
+      if (plain == argv[3]) {
+        ::SendMessageA(child, BM_CLICK, 0, 0);
+        return 0;
+      }
+    }
+    return 3;
+  }
+  std::fprintf(stderr, "usage: trace_seeder cache URL...|cache-list|recycle F|defer F|hold F S|window C S|click C T\n");
   return 2;
 }
