@@ -423,6 +423,20 @@ TEST(DeleteFolderContents, NeverFollowsALinkOutOfTheTree) {
   EXPECT_EQ(FileExists(top + "sub"), !linkGone);
 }
 
+// Under Wine a link to a file looks like a plain file, and deleting it by
+// name would delete what it points to.
+TEST(DeleteFolderContents, NeverDeletesThroughALinkToAFile) {
+  ScratchDir outside;
+  ASSERT_TRUE(WriteFileText(outside.File("precious.txt"), "keep"));
+  ScratchDir temp;
+  ASSERT_TRUE(WriteFileText(temp.File("junk.tmp"), "j"));
+  FolderLink link(temp.File("precious-link.txt"), outside.File("precious.txt"));
+  ASSERT_TRUE(FileExists(temp.File("precious-link.txt")));
+  DeleteFolderContents(temp.path() + "*.*", false, nullptr, kNtRoad);
+  EXPECT_TRUE(FileExists(outside.File("precious.txt")));
+  EXPECT_FALSE(FileExists(temp.File("junk.tmp")));
+}
+
 TEST(AfterRestartCommand, IsTheShortPathWithTheOption) {
   const std::string command = AfterRestartCommand();
   EXPECT_EQ(command, ProgramShortPath() + " /cleanup");
