@@ -383,8 +383,15 @@ TEST_F(CleanPassTest, TwoRequestsAtOnceMakeOnePass) {
       ++busy;
       test::WaitFor([&] { return finished.load() == 1; }, 60000);
     }
-    void ShowIdle() override { ++idle; }
+    void ShowIdle() override {
+      ++idle;
+      // The sign goes back while the run mutex is still held (probe: 0).
+      const test::ChildResult probe = test::RunAndWait(
+          test::Quoted(test::BinDir() + "sentrova_probe.exe") + " mutex VRX_Run_Clean_Mtx", 60000);
+      heldAtIdle = probe.started && probe.finished && probe.exitCode == 0;
+    }
     std::atomic<int> busy{0}, idle{0}, finished{0};
+    std::atomic<bool> heldAtIdle{false};
   };
   auto sign = std::make_shared<Sign>();
   std::atomic<int> passes{0};
@@ -398,6 +405,7 @@ TEST_F(CleanPassTest, TwoRequestsAtOnceMakeOnePass) {
   EXPECT_EQ(passes, 1);
   EXPECT_EQ(sign->busy, 1);
   EXPECT_EQ(sign->idle, 1);
+  EXPECT_TRUE(sign->heldAtIdle);
 
   // A run mutex abandoned by a process that ended while holding it counts
   // as free.
