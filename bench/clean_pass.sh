@@ -24,17 +24,18 @@ temp_unix=$(ls -d "$root"/prefix/drive_c/users/*/Temp | grep -v Public | head -1
 temp_win='C:\users\'"$(basename "$(dirname "$temp_unix")")"'\Temp'
 
 make_shape() {  # shape folder
-  local shape=$1 dir=$2 d f per
-  rm -rf "$dir"; mkdir -p "$dir"
-  if [ "$shape" = tree ]; then
-    per=$((files / 200))
-    for ((d = 0; d < 200; d++)); do
-      mkdir "$dir/dir$d"
-      for ((f = 0; f < per; f++)); do printf 'sentrova %d/%d\n' "$d" "$f" >"$dir/dir$d/f$f.tmp"; done
-    done
-  else
-    for ((f = 0; f < files; f++)); do printf 'sentrova %d\n' "$f" >"$dir/f$f.tmp"; done
-  fi
+  python3 - "$1" "$2" "$files" <<'PY'
+import os, shutil, sys
+shape, root, files = sys.argv[1], sys.argv[2], int(sys.argv[3])
+shutil.rmtree(root, ignore_errors=True)
+folders = 200 if shape == "tree" else 1
+for d in range(folders):
+    folder = os.path.join(root, "dir%d" % d) if shape == "tree" else root
+    os.makedirs(folder, exist_ok=True)
+    for f in range(files // folders):
+        with open(os.path.join(folder, "f%d.tmp" % f), "w") as out:
+            out.write("sentrova %d/%d\n" % (d, f))
+PY
 }
 now() { date +%s.%N; }
 median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
@@ -64,6 +65,7 @@ for shape in tree flat; do
       left=$(find "$temp_unix/bench" -type f 2>/dev/null | wc -l)
       times+=("$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$out" | tr -d '\r')")
       [ "$i" = 1 ] && [ "$left" -gt 5 ] && echo "note: $method on $shape left $left files" >&2
+      echo "$shape $method run $i: ${times[-1]} s" >&2
     done
     result[$shape.$method]=$(median "${times[@]}")
   done
