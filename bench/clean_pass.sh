@@ -40,35 +40,41 @@ PY
 now() { date +%s.%N; }
 median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 
-declare -A result
+# The methods take turns within each round, so that a change in the
+# machine's load touches them alike.
+declare -A runs
 for shape in tree flat; do
-  for method in pass loop rd rm; do
-    times=()
-    for i in 1 2 3; do
+  for i in 1 2 3; do
+    for method in pass loop rd rm; do
       rm -rf "$temp_unix"/*
       if [ "$method" = rm ]; then
         make_shape "$shape" "$top/build/bench-linux/bench"
         t0=$(now); rm -rf "$top/build/bench-linux/bench"; t1=$(now)
-        times+=("$(echo "$t1 - $t0" | bc -l)")
-        continue
+        s=$(echo "$t1 - $t0" | bc -l)
+      else
+        make_shape "$shape" "$temp_unix/bench"
+        [ "$shape" = flat ] && run "$bin/bench_clean_pass.exe" pend "$temp_win\\bench" 5
+        case $method in
+          pass) out=$(run "$bin/bench_clean_pass.exe" pass) ;;
+          loop) out=$(run "$bin/bench_clean_pass.exe" loop "$temp_win\\bench") ;;
+          rd)
+            t0=$(now); run cmd /c rd /s /q "$temp_win\\bench" >/dev/null 2>&1 || true; t1=$(now)
+            out="seconds=$(echo "$t1 - $t0" | bc -l)" ;;
+        esac
+        run "$bin/bench_clean_pass.exe" unpend
+        left=$(find "$temp_unix/bench" -type f 2>/dev/null | wc -l)
+        [ "$left" -gt 5 ] && echo "note: $method on $shape left $left files" >&2
+        s=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$out" | tr -d '\r')
       fi
-      make_shape "$shape" "$temp_unix/bench"
-      [ "$shape" = flat ] && run "$bin/bench_clean_pass.exe" pend "$temp_win\\bench" 5
-      case $method in
-        pass) out=$(run "$bin/bench_clean_pass.exe" pass) ;;
-        loop) out=$(run "$bin/bench_clean_pass.exe" loop "$temp_win\\bench") ;;
-        rd)
-          t0=$(now); run cmd /c rd /s /q "$temp_win\\bench" >/dev/null 2>&1 || true; t1=$(now)
-          out="seconds=$(echo "$t1 - $t0" | bc -l)" ;;
-      esac
-      run "$bin/bench_clean_pass.exe" unpend
-      left=$(find "$temp_unix/bench" -type f 2>/dev/null | wc -l)
-      times+=("$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$out" | tr -d '\r')")
-      [ "$i" = 1 ] && [ "$left" -gt 5 ] && echo "note: $method on $shape left $left files" >&2
-      echo "$shape $method run $i: ${times[-1]} s" >&2
+      echo "$shape $method run $i: $s s" >&2
+      runs[$shape.$method]+="$s "
     done
-    result[$shape.$method]=$(median "${times[@]}")
   done
+done
+declare -A result
+for key in "${!runs[@]}"; do
+  # shellcheck disable=SC2086
+  result[$key]=$(median ${runs[$key]})
 done
 rm -rf "$temp_unix"/* "$top/build/bench-linux"
 "$top/scripts/wine-run" --root "$root" --timeout 60 "$bin/bench_clean_pass.exe" unpend
