@@ -8,12 +8,15 @@
 # hand after `scripts/build win64`. It uses a prefix of its own
 # (build/win64/bench-wine) and forgets what a run leaves pending there.
 #   bench/clean_pass.sh [files]
+# SENTROVA_BENCH_METHODS="pass loop" measures only some of the methods (rd
+# takes minutes on the flat folder).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 files=${1:-20000}
 bin=$top/build/win64/bin
 root=$top/build/win64/bench-wine
 [ -f "$bin/bench_clean_pass.exe" ] || { echo "build first: scripts/build win64" >&2; exit 2; }
+methods=${SENTROVA_BENCH_METHODS:-pass loop rd rm}
 run() { "$top/scripts/wine-run" --root "$root" --timeout 900 "$@"; }
 
 # A Wine server that stays for the whole run, so that no timing pays a start.
@@ -45,7 +48,7 @@ median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 declare -A runs
 for shape in tree flat; do
   for i in 1 2 3; do
-    for method in pass loop rd rm; do
+    for method in $methods; do
       rm -rf "$temp_unix"/*
       if [ "$method" = rm ]; then
         make_shape "$shape" "$top/build/bench-linux/bench"
@@ -83,7 +86,7 @@ WINEPREFIX=$root/prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1 |
 printf '\n%-6s %-28s %9s %10s %14s\n' shape method seconds files/s 'x bare loop'
 declare -A names=([pass]='clean-up pass (WIN_TEMP)' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
 for shape in tree flat; do
-  for method in pass loop rd rm; do
+  for method in $methods; do
     s=${result[$shape.$method]}
     printf '%-6s %-28s %9.3f %10.0f %14.2f\n' "$shape" "${names[$method]}" "$s" \
       "$(echo "$files / $s" | bc -l)" "$(echo "$s / ${result[$shape.loop]}" | bc -l)"
