@@ -331,7 +331,7 @@ void TClean::Steps(bool interactive) {
   if (Item("WIN_RECYCLE")) EmptyRecycleBin();
   if (Item("WIN_TEMP")) {
     std::vector<std::string> ignore;
-    ReadPendingOperations(ignore);
+    ReadPendingPaths(ignore);
     char temp[261] = {};
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
     if (n > 0 && n < sizeof temp) EmptyFolderOf(temp, &ignore);

@@ -128,6 +128,9 @@ std::unordered_set<std::string> IgnoreSetOf(const std::vector<std::string>* igno
   if (ignoreList == nullptr) return set;
   for (const std::string& entry : *ignoreList) {
     set.insert(NormalisedPath(entry));
+    // Only a name that may be a short one is looked up: under Wine each look-up
+    // reads the whole folder.
+    if (entry.find('~') == std::string::npos) continue;
     const std::string longForm = LongPathOf(entry);
     if (!longForm.empty()) set.insert(NormalisedPath(longForm));
   }
@@ -223,7 +226,7 @@ bool DeleteFolderEntries(const std::string& mask, const std::string& realFolder,
   return result;
 }
 
-void ReadPendingFromRegistry(std::vector<std::string>& list) {
+void ReadPendingFromRegistry(std::vector<std::string>& list, bool shortForms) {
   RegKey key;
   if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kSessionManagerKey, key.put()) != ERROR_SUCCESS) return;
   std::vector<char> name(kValueNameChars);
@@ -242,7 +245,7 @@ void ReadPendingFromRegistry(std::vector<std::string>& list) {
     std::vector<std::string> paths = PendingRenamePaths(bytes);
     for (std::string& other : PendingRenameOtherPaths(bytes)) paths.push_back(std::move(other));
     for (std::string& path : paths) {
-      const std::string shortPath = Trim(ShortPathOf(path));
+      const std::string shortPath = shortForms ? Trim(ShortPathOf(path)) : std::string();
       if (!shortPath.empty()) path = shortPath;
       if (!path.empty()) list.push_back(std::move(path));
     }
@@ -332,7 +335,7 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
 void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road) {
   Guarded([&] {
     if (road.ntFamily) {
-      ReadPendingFromRegistry(list);
+      ReadPendingFromRegistry(list, true);
     } else {
       ReadPendingFromWininit(list, road);
     }
@@ -341,6 +344,17 @@ void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& ro
 
 void ReadPendingOperations(std::vector<std::string>& list) {
   ReadPendingOperations(list, SystemRestartRoad());
+}
+
+void ReadPendingPaths(std::vector<std::string>& list) {
+  const RestartRoad road = SystemRestartRoad();
+  Guarded([&] {
+    if (road.ntFamily) {
+      ReadPendingFromRegistry(list, false);
+    } else {
+      ReadPendingFromWininit(list, road);
+    }
+  });
 }
 
 std::string AfterRestartCommand() { return AfterRestartCommandText(ProgramShortPath()); }

@@ -57,6 +57,10 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
 // the operations name (the source of a rename, the file a rename replaces).
 void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road);
 void ReadPendingOperations(std::vector<std::string>& list);
+// The same paths as recorded (long forms on the NT family), without the short
+// form looked up for each: under Wine each look-up reads the whole folder.
+// DeleteFolderContents takes either list.
+void ReadPendingPaths(std::vector<std::string>& list);
 
 // The short (8.3) form of a path, empty when it cannot be had.
 std::string ShortPathOf(const std::string& path);
