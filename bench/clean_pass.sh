@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Benchmark: a whole clean-up pass with only WIN_TEMP selected, against Wine's
+# Benchmark: a whole clean-up pass with only WIN_TEMP selected (and, as
+# "empty", its Temp step alone, without the pass's fixed costs), against Wine's
 # own `cmd /c rd /s /q`, a bare list-then-DeleteFileA loop and `rm -rf` on the
 # Linux side, on two shapes of the Temp folder:
 #   tree: 20,000 files in 200 folders of 100
@@ -16,7 +17,7 @@ files=${1:-20000}
 bin=$top/build/win64/bin
 root=$top/build/win64/bench-wine
 [ -f "$bin/bench_clean_pass.exe" ] || { echo "build first: scripts/build win64" >&2; exit 2; }
-methods=${SENTROVA_BENCH_METHODS:-pass loop rd rm}
+methods=${SENTROVA_BENCH_METHODS:-pass empty loop rd rm}
 run() { "$top/scripts/wine-run" --root "$root" --timeout 900 "$@"; }
 
 # A Wine server that stays for the whole run, so that no timing pays a start.
@@ -60,6 +61,7 @@ for shape in tree flat; do
         case $method in
           pass) out=$(run "$bin/bench_clean_pass.exe" pass) ;;
           loop) out=$(run "$bin/bench_clean_pass.exe" loop "$temp_win\\bench") ;;
+          empty) out=$(run "$bin/bench_clean_pass.exe" empty "$temp_win\\bench") ;;
           rd)
             t0=$(now); run cmd /c rd /s /q "$temp_win\\bench" >/dev/null 2>&1 || true; t1=$(now)
             out="seconds=$(echo "$t1 - $t0" | bc -l)" ;;
@@ -84,7 +86,7 @@ rm -rf "$temp_unix"/* "$top/build/bench-linux"
 WINEPREFIX=$root/prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 
 printf '\n%-6s %-28s %9s %10s %14s\n' shape method seconds files/s 'x bare loop'
-declare -A names=([pass]='clean-up pass (WIN_TEMP)' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
+declare -A names=([pass]='clean-up pass (WIN_TEMP)' [empty]='its Temp step alone' [loop]='bare DeleteFileA loop' [rd]='cmd /c rd /s /q' [rm]='rm -rf (Linux)')
 for shape in tree flat; do
   for method in $methods; do
     s=${result[$shape.$method]}

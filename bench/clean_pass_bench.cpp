@@ -2,6 +2,8 @@
 // "seconds=S"):
 //   settings          selects only WIN_TEMP in the host's configuration
 //   pass              one whole clean-up pass, timed
+//   empty FOLDER      the pass's Temp step alone: the pending paths read,
+//                     then DeleteFolderContents, timed
 //   loop FOLDER       the bare baseline: list each folder, DeleteFileA each
 //                     file, remove the subfolders, timed
 //   pend FOLDER N     schedules N renames at restart of FOLDER\f0.tmp...
@@ -69,6 +71,14 @@ int main(int argc, char** argv) {
     TClean clean;
     ::QueryPerformanceCounter(&start);
     clean.Run(false);
+    std::printf("seconds=%.3f\n", Seconds(start));
+    return 0;
+  }
+  if (command == "empty" && argc == 3) {
+    ::QueryPerformanceCounter(&start);
+    std::vector<std::string> ignore;
+    ReadPendingPaths(ignore);
+    DeleteFolderContents(std::string(argv[2]) + "\\*.*", false, &ignore);
     std::printf("seconds=%.3f\n", Seconds(start));
     return 0;
   }
