@@ -39,12 +39,14 @@ constexpr char kUsage[] =
     "qbhost toolbar NS [BUTTON]          what the plug-in pushed to its button, and the\n"
     "                                    HTML windows it asked the host for\n"
     "qbhost clear                        forget every value, default and record\n"
+    "qbhost service-key                  show SVC_REG_KEY and PlugInSvcRegistry; when set,\n"
+    "                                    delete the named key as the host's service does\n"
     "qbhost signal EVENT | reset EVENT   set or clear a named event (TB4Stop, TB4Shutdown_VRX, ...)\n"
     "qbhost session [N] [STEP...]        create plug-in objects for N browser windows,\n"
     "                                    call them as the toolbar does, print the\n"
     "                                    answers, then run the steps in order:\n"
     "                                    new | release I | release all | wait MS |\n"
-    "                                    processes | stop | shutdown |\n"
+    "                                    processes | service-key | stop | shutdown |\n"
     "                                    menu COMMAND | button COMMAND | enable | disable |\n"
     "                                    info NAME | buttoninfo  (on the newest object) |\n"
     "                                    await EVENT  (until the named event is set, 120 s)\n"
@@ -81,6 +83,33 @@ bool SetClassesValue(const std::string& key, const char* name, const std::string
   return rc == ERROR_SUCCESS;
 }
 
+// What a real host's installer leaves behind: the first-run flag AFA_DONE,
+// without which no question of the plug-in shows, and the plug-in's two
+// clean-up questions switched on (their do-not-ask-again keys false), kept
+// as they are when the host already holds them.
+void InstallerDefaults() {
+  // In the 32-bit view, where a 32-bit host keeps its machine values.
+  HKEY machine = nullptr;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillbox", 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &machine,
+                        nullptr) == ERROR_SUCCESS) {
+    const DWORD done = 1;
+    ::RegSetValueExA(machine, "AFA_DONE", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&done),
+                     sizeof done);
+    ::RegCloseKey(machine);
+  }
+  for (const wchar_t* key : {L"SHOW_CLEAN_CLOSEIE", L"SHOW_CLEAN_SCHEDULE"}) {
+    VARIANT value;
+    ::VariantInit(&value);
+    const bool held = qbhost::LookupValue(L"VRX", key, value);
+    ::VariantClear(&value);
+    if (held) continue;
+    value.vt = VT_BOOL;
+    value.boolVal = VARIANT_FALSE;
+    qbhost::StoreValue(L"VRX", key, value);
+  }
+}
+
 // The toolbar's own namespace "TBR" holds AFA_DONE = true once the toolbar
 // has finished its first-run set-up; the program's home page check waits for it.
 bool HoldToolbarSetUpDone() {
@@ -106,10 +135,39 @@ int Register() {
                   SetClassesValue(classKey + "\\InprocServer32", nullptr, dir + "qbhost.dll") &&
                   SetClassesValue(classKey + "\\InprocServer32", "ThreadingModel", "Free") &&
                   HoldToolbarSetUpDone();
+  if (ok) InstallerDefaults();
   std::printf(ok ? "registered CoTB4Server (%sqbhost.dll) and the host's type library\n"
                  : "cannot write the registration of CoTB4Server\n",
               dir.c_str());
   return ok ? 0 : 1;
+}
+
+// The host service's side of PlugInSvcRegistry: shows the key that the
+// plug-in handed over in SVC_REG_KEY and whether the event is set; when it
+// is, deletes that key ("HKUS\" names HKEY_USERS) as the real service does,
+// then clears the value and the event.
+int ServiceKey() {
+  constexpr char kServerKey[] = "Software\\Toolbar\\Server";
+  char text[1024] = {};
+  DWORD size = sizeof text;
+  const bool written = ::RegGetValueA(HKEY_LOCAL_MACHINE, kServerKey, "SVC_REG_KEY",
+                                      RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS;
+  HANDLE event = ::OpenEventA(EVENT_ALL_ACCESS, FALSE, "PlugInSvcRegistry");
+  const bool set = event != nullptr && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+  std::printf("SVC_REG_KEY = %s\nPlugInSvcRegistry %s\n", written ? text : "(none)",
+              set ? "set" : "not set");
+  const std::string name = text;
+  if (written && set && name.rfind("HKUS\\", 0) == 0) {
+    const std::string path = name.substr(5);
+    const LONG rc = ::RegDeleteTreeA(HKEY_USERS, path.c_str());
+    ::RegDeleteKeyA(HKEY_USERS, path.c_str());
+    std::printf("deleted HKEY_USERS\\%s (%s)\n", path.c_str(),
+                rc == ERROR_SUCCESS ? "done" : "not there");
+    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kServerKey, "SVC_REG_KEY");
+    ::ResetEvent(event);
+  }
+  if (event != nullptr) ::CloseHandle(event);
+  return 0;
 }
 
 int Unregister() {
@@ -469,6 +527,10 @@ int RunSession(const std::vector<std::string>& args) {
   int count = 1;
   if (i < args.size() && std::atoi(args[i].c_str()) > 0) count = std::atoi(args[i++].c_str());
   Session session;
+  // Held for the session, as the host's service holds it: a named event that
+  // nobody holds vanishes when the plug-in closes its handle after setting it.
+  const sentrova::KernelHandle serviceEvent =
+      sentrova::OpenOrCreateEvent("PlugInSvcRegistry", true, false, true);
   int rc = 0;
   for (int n = 0; n < count; ++n) {
     if (!session.Open()) rc = 1;
@@ -481,6 +543,8 @@ int RunSession(const std::vector<std::string>& args) {
       session.Release(args[++i]);
     } else if (step == "wait" && i + 1 < args.size()) {
       ::Sleep(static_cast<DWORD>(std::atol(args[++i].c_str())));
+    } else if (step == "service-key") {
+      ServiceKey();
     } else if (step == "processes") {
       std::printf("sentrova.exe processes: %s\n", ProcessList().c_str());
     } else if (step == "stop") {
@@ -521,6 +585,7 @@ int Main(const std::vector<std::string>& args) {
     qbhost::ClearStore();
     return 0;
   }
+  if (command == "service-key" && n == 1) return ServiceKey();
   if (command == "signal" && n == 2) return Signal(args[1], true);
   if (command == "reset" && n == 2) return Signal(args[1], false);
   if (command == "pages" && n == 2) return qbhost::ExportPages(ExeDirectory() + "sentrova.exe", args[1]);

@@ -45,7 +45,6 @@ shoot() {  # name caption [caption]
 step "monitor: the host is set up, the plug-in on, the start page monitored"
 run "$bin/qbhost.exe" register >/dev/null
 run "$bin/sentrova.exe" /regserver
-run reg add 'HKLM\Software\Quillbox' /v AFA_DONE /t REG_DWORD /d 1 /f >/dev/null
 for m in "${monitored[@]}"; do
   run reg add "$zones\\${m%%:*}" /v "${m#*:}" /t REG_DWORD /d 0 /f >/dev/null
 done

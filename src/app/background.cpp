@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/run_loop.h"
+#include "cleanup/clean_thread.h"
 #include "cleanup/cookies_form.h"
 #include "host/config.h"
 #include "host/config_keys.h"
@@ -88,9 +89,19 @@ class HostScannerConfig final : public ScannerConfig {
 // does nothing else.
 class ProgramLoopServices final : public LoopServices {
  public:
-  void StartCleanUpWorker(TMainForm*, bool) override {
-    // Start point of the clean-up worker thread (TCleanThread): it takes the
-    // single-run mutex, shows the busy tray icon and runs one clean-up pass.
+  void StartCleanUpWorker(TMainForm* mainWindow, bool interactive) override {
+    // The worker takes the single-run mutex, shows the main window's busy
+    // sign and runs one clean-up pass; it frees itself. The sign is taken
+    // under the lock that guards the window's destruction (requests come
+    // from COM threads), and outlives the window.
+    std::shared_ptr<BusyIndicator> busy;
+    {
+      std::lock_guard<std::mutex> lock(MainWindowMutex());
+      if (mainWindow != nullptr && State().MainWindow.load() == mainWindow) {
+        busy = mainWindow->Busy();
+      }
+    }
+    StartCleanThread(interactive, std::move(busy));
   }
   TVRXScanner* StartScanner() override {
     return StartScannerThread([] { return std::make_unique<HostScannerConfig>(); });

@@ -10,6 +10,7 @@
 #include "app/background.h"
 #include "app/command_line.h"
 #include "app/run_loop.h"
+#include "cleanup/clean.h"
 #include "cleanup/cookies_form.h"
 #include "host/com_server.h"
 #include "host/host_contract.h"
@@ -40,10 +41,12 @@ constexpr DWORD kComFlags = COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY;
 // and ends only through the run loop's stop conditions.
 bool MayShutDownOnLastRelease() { return false; }
 
-// The clean-up that finishes after a restart (empty the typed-address list,
-// clear the URL history) belongs to the clean-up engine; until that exists
-// the keyword starts and ends COM and does nothing else.
-void CleanUpAfterRestart() {}
+// The clean-up that finishes after a restart: the typed-address list and the
+// URL history, which the browser held during the pass that offered it.
+void CleanUpAfterRestart() {
+  Guarded([] { WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls); });
+  Guarded(ClearUrlHistory);
+}
 
 TMainForm* CreateMainWindow() {
   auto* form = new TMainForm();

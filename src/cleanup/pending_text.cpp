@@ -6,12 +6,12 @@ namespace sentrova {
 
 namespace {
 constexpr std::string_view kNtPrefix = "\\??\\";
-}  // namespace
 
-std::vector<std::string> PendingRenamePaths(std::string_view data) {
-  // The strings, each ended by a NUL (the last one may lack it). An empty
-  // string where a source is due ends the list; an empty destination is a
-  // deletion.
+// The strings of whole pairs, each ended by a NUL (the last one may lack it).
+// An empty string where a source is due ends the list; an empty destination
+// is a deletion; a source without its destination at the very end is no
+// operation.
+std::vector<std::string_view> PendingStrings(std::string_view data) {
   std::vector<std::string_view> strings;
   size_t pos = 0;
   while (pos < data.size()) {
@@ -22,8 +22,13 @@ std::vector<std::string> PendingRenamePaths(std::string_view data) {
     strings.push_back(text);
     pos = end + 1;
   }
-  // A source without its destination at the very end is no operation.
   if (strings.size() % 2 != 0) strings.pop_back();
+  return strings;
+}
+}  // namespace
+
+std::vector<std::string> PendingRenamePaths(std::string_view data) {
+  const std::vector<std::string_view> strings = PendingStrings(data);
 
   std::vector<std::string> paths;
   for (size_t pair = strings.size() / 2; pair-- > 0;) {
@@ -33,6 +38,24 @@ std::vector<std::string> PendingRenamePaths(std::string_view data) {
     // leaves a file at its destination.
     const bool onSource = destination.empty() || destination.front() == '!';
     std::string path = LowerAscii(onSource ? source : destination);
+    if (const size_t p = path.find(kNtPrefix); p != std::string::npos) {
+      path.erase(p, kNtPrefix.size());
+    }
+    if (!path.empty()) paths.push_back(std::move(path));
+  }
+  return paths;
+}
+
+std::vector<std::string> PendingRenameOtherPaths(std::string_view data) {
+  std::vector<std::string> paths;
+  const std::vector<std::string_view> strings = PendingStrings(data);
+  for (size_t pair = strings.size() / 2; pair-- > 0;) {
+    const std::string_view source = strings[2 * pair];
+    std::string_view destination = strings[2 * pair + 1];
+    if (destination.empty()) continue;  // a deletion names one path only
+    const bool replacing = destination.front() == '!';
+    if (replacing) destination.remove_prefix(1);
+    std::string path = LowerAscii(replacing ? destination : source);
     if (const size_t p = path.find(kNtPrefix); p != std::string::npos) {
       path.erase(p, kNtPrefix.size());
     }
@@ -79,8 +102,23 @@ bool IgnoreListContains(const std::vector<std::string>& ignoreList, std::string_
   return false;
 }
 
+std::string NormalisedPath(std::string_view path) {
+  std::string text = LowerAscii(path);
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  while (!text.empty() && text.back() == '\\') text.pop_back();
+  return text;
+}
+
 std::string AfterRestartCommandText(std::string_view programShortPath) {
-  return std::string(programShortPath) + " /cleanup";
+  const bool quoted = programShortPath.find(' ') != std::string_view::npos;
+  std::string command;
+  if (quoted) command.push_back('"');
+  command.append(programShortPath);
+  if (quoted) command.push_back('"');
+  command.append(" /cleanup");
+  return command;
 }
 
 }  // namespace sentrova

@@ -21,6 +21,12 @@ namespace sentrova {
 // NULs or ends in a lone source is read as far as it holds whole pairs.
 std::vector<std::string> PendingRenamePaths(std::string_view data);
 
+// The other paths the same data names: the source of a plain rename and the
+// destination of a replacing rename (without its "!"), in the same order and
+// form. A clean-up leaves every path an operation names alone: deleting the
+// staged source of a rename would make the rename fail at the restart.
+std::vector<std::string> PendingRenameOtherPaths(std::string_view data);
+
 // wininit.ini read as a list of lines, after scheduling the deletion of the
 // file with the given short path: every existing line upper-cased, a
 // "[RENAME]" line added at the end when no line is one, then "NUL=" + path.
@@ -38,8 +44,13 @@ std::string JoinIniLines(const std::vector<std::string>& lines);
 // Whether a path is on the ignore list (ASCII case ignored).
 bool IgnoreListContains(const std::vector<std::string>& ignoreList, std::string_view path);
 
+// A path as the ignore set compares it: ASCII lower-cased, "/" read as "\",
+// without trailing backslashes.
+std::string NormalisedPath(std::string_view path);
+
 // The RunOnce command that runs the clean-up after the restart: the program's
-// short path, one blank and the option.
+// short path, one blank and the option. A path that still holds a blank (no
+// short form could be had) is quoted, so that the command line stays valid.
 std::string AfterRestartCommandText(std::string_view programShortPath);
 
 }  // namespace sentrova

@@ -1,8 +1,10 @@
 #include "cleanup/restart_operations.h"
 
 #include <optional>
+#include <unordered_set>
 
 #include "cleanup/pending_text.h"
+#include "platform/com.h"
 #include "platform/guard.h"
 #include "platform/handle.h"
 #include "platform/registry.h"
@@ -84,39 +86,134 @@ std::string FolderArgument(const std::string& folder) {
   return folder;
 }
 
-void DebugOutput(const std::string& text) { ::OutputDebugStringA(text.c_str()); }
+// A path's long form, empty when it cannot be had.
+std::string LongPathOf(const std::string& path) {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
 
-bool DeleteFolderEntries(const std::string& mask, bool removeFolder,
-                         const std::vector<std::string>* ignoreList, const RestartRoad& road) {
+// Where an open file or folder really is: its path on its volume (a link
+// resolved, drive left out), ASCII lower-cased; nothing when it cannot be
+// had. The volume-relative name costs a fraction of the full final path, which
+// Wine builds by searching its drive table on every call.
+std::optional<std::string> RealLocationOf(HANDLE handle) {
+  alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + 2048] = {};
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+  if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info, sizeof buffer - sizeof(WCHAR))) {
+    return std::nullopt;
+  }
+  const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
+  return NormalisedPath(WideToAnsi(name));
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileHandle OpenForLocation(const std::string& path, DWORD access, DWORD flags) {
+  return FileHandle(::CreateFileA(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                  flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// What one emptying needs on its way down: the paths that pending restart
+// operations name (normalised, long and short forms), hashed so that each
+// file costs one look-up.
+struct Emptying {
+  std::unordered_set<std::string> ignored;
+  const RestartRoad& road;
+};
+
+std::unordered_set<std::string> IgnoreSetOf(const std::vector<std::string>* ignoreList) {
+  std::unordered_set<std::string> set;
+  if (ignoreList == nullptr) return set;
+  for (const std::string& entry : *ignoreList) {
+    set.insert(NormalisedPath(entry));
+    // Only a name that may be a short one is looked up: under Wine each look-up
+    // reads the whole folder.
+    if (entry.find('~') == std::string::npos) continue;
+    const std::string longForm = LongPathOf(entry);
+    if (!longForm.empty()) set.insert(NormalisedPath(longForm));
+  }
+  return set;
+}
+
+// Deletes one file of a folder being emptied. `expected` is where the file
+// must really be (its folder's real location and its name): under Wine a
+// link to a file looks like a plain file and deleting it by name deletes
+// what it points to, so a file that really lies elsewhere is left alone.
+// A file that is locked is handed to the restart processing.
+bool DeleteFileInPlace(const std::string& full, const std::string& expected, DWORD attributes,
+                       const RestartRoad& road) {
+  const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  FileHandle file = OpenForLocation(full, DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : 0), 0);
+  if (!file) {
+    // Locked (or gone): check the place with an open that asks for nothing.
+    FileHandle probe = OpenForLocation(full, 0, 0);
+    if (!probe) return ::GetFileAttributesA(full.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (RealLocationOf(probe.get()) != expected) return false;
+    probe.reset();
+    DeleteFileOrDefer(full, false, road);
+    return false;
+  }
+  if (RealLocationOf(file.get()) != expected) return false;
+  if (readOnly) {
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+  }
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                   sizeof disposition)) {
+    return true;  // gone when the handle closes
+  }
+  file.reset();
+  DeleteFileOrDefer(full, false, road);
+  return false;
+}
+
+struct FolderEntry {
+  std::string name;
+  DWORD attributes;
+};
+
+std::vector<FolderEntry> ListWithAttributes(const std::string& mask) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAA data{};
+  FindHandle find(::FindFirstFileA(mask.c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::string_view name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    entries.push_back(FolderEntry{std::string(name), data.dwFileAttributes});
+  } while (::FindNextFileA(find.get(), &data));
+  return entries;
+}
+
+// Empties the folder of `mask`, whose real location is `realFolder`.
+bool DeleteFolderEntries(const std::string& mask, const std::string& realFolder,
+                         bool removeFolder, Emptying& emptying) {
   bool result = true;
-  std::vector<std::string> names;
-  ListFolderEntries(mask, kAnyFileAttributes, names);
   const std::string folder = FolderOfMask(mask);
+  const std::string folderKey = NormalisedPath(folder);
 
-  for (const std::string& name : names) {
-    const std::string full = folder + name;
+  for (const FolderEntry& entry : ListWithAttributes(mask)) {
+    const std::string full = folder + entry.name;
+    const std::string realFull = realFolder + "\\" + LowerAscii(entry.name);
     const bool ok = GuardedOr(false, [&] {
-      const DWORD attributes = ::GetFileAttributesA(full.c_str());
-      const bool known = attributes != INVALID_FILE_ATTRIBUTES;
-      const bool isLink = known && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-      if (known && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
         // A junction or symbolic link is removed as a link; descending into
         // it would empty a folder that may lie anywhere on the machine.
-        if (isLink) return ::RemoveDirectoryA(full.c_str()) != FALSE;
-        return DeleteFolderEntries(full + "\\*.*", true, nullptr, road);
-      }
-      DebugOutput(full);
-      if (ignoreList) {
-        std::string shortPath = ShortPathOf(full);
-        if (shortPath.empty()) shortPath = full;
-        if (IgnoreListContains(*ignoreList, LowerAscii(shortPath))) {
-          DebugOutput("ignore :" + full);
-          return true;
+        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          return ::RemoveDirectoryA(full.c_str()) != FALSE;
         }
+        return DeleteFolderEntries(full + "\\*.*", realFull, true, emptying);
       }
-      // The attributes of a link to a file would be set on its target.
-      if (!isLink && !::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL)) return false;
-      return DeleteFileOrDefer(full, true, road);
+      // Every path that a pending restart operation names stays as it is.
+      if (!emptying.ignored.empty() &&
+          emptying.ignored.count(folderKey + "\\" + LowerAscii(entry.name)) != 0) {
+        return true;
+      }
+      return DeleteFileInPlace(full, realFull, entry.attributes, emptying.road);
     });
     if (!ok) result = false;
   }
@@ -129,7 +226,7 @@ bool DeleteFolderEntries(const std::string& mask, bool removeFolder,
   return result;
 }
 
-void ReadPendingFromRegistry(std::vector<std::string>& list) {
+void ReadPendingFromRegistry(std::vector<std::string>& list, bool shortForms) {
   RegKey key;
   if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kSessionManagerKey, key.put()) != ERROR_SUCCESS) return;
   std::vector<char> name(kValueNameChars);
@@ -145,8 +242,10 @@ void ReadPendingFromRegistry(std::vector<std::string>& list) {
     if (std::string_view(name.data(), nameLength) != kPendingRenameValue) continue;
     const std::string_view bytes(reinterpret_cast<const char*>(data.data()),
                                  std::min<DWORD>(dataLength, kValueDataBytes));
-    for (std::string& path : PendingRenamePaths(bytes)) {
-      const std::string shortPath = Trim(ShortPathOf(path));
+    std::vector<std::string> paths = PendingRenamePaths(bytes);
+    for (std::string& other : PendingRenameOtherPaths(bytes)) paths.push_back(std::move(other));
+    for (std::string& path : paths) {
+      const std::string shortPath = shortForms ? Trim(ShortPathOf(path)) : std::string();
       if (!shortPath.empty()) path = shortPath;
       if (!path.empty()) list.push_back(std::move(path));
     }
@@ -210,7 +309,22 @@ bool ListFolderEntries(const std::string& mask, DWORD attributes, std::vector<st
 
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList, const RestartRoad& road) {
-  return GuardedOr(false, [&] { return DeleteFolderEntries(mask, removeFolder, ignoreList, road); });
+  return GuardedOr(false, [&] {
+    // The folder in its long form, so that the names found in it compare
+    // with the long forms of the pending paths.
+    const std::string given = FolderOfMask(mask);
+    std::string folder = LongPathOf(given);
+    if (folder.empty()) folder = given;
+    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
+    const std::string longMask = folder + mask.substr(given.size());
+    FileHandle top = OpenForLocation(FolderArgument(folder), 0, FILE_FLAG_BACKUP_SEMANTICS);
+    const std::optional<std::string> realFolder =
+        top ? RealLocationOf(top.get()) : std::optional<std::string>();
+    if (!realFolder) return false;
+    top.reset();
+    Emptying emptying{IgnoreSetOf(ignoreList), road};
+    return DeleteFolderEntries(longMask, *realFolder, removeFolder, emptying);
+  });
 }
 
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
@@ -221,7 +335,7 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
 void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road) {
   Guarded([&] {
     if (road.ntFamily) {
-      ReadPendingFromRegistry(list);
+      ReadPendingFromRegistry(list, true);
     } else {
       ReadPendingFromWininit(list, road);
     }
@@ -230,6 +344,17 @@ void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& ro
 
 void ReadPendingOperations(std::vector<std::string>& list) {
   ReadPendingOperations(list, SystemRestartRoad());
+}
+
+void ReadPendingPaths(std::vector<std::string>& list) {
+  const RestartRoad road = SystemRestartRoad();
+  Guarded([&] {
+    if (road.ntFamily) {
+      ReadPendingFromRegistry(list, false);
+    } else {
+      ReadPendingFromWininit(list, road);
+    }
+  });
 }
 
 std::string AfterRestartCommand() { return AfterRestartCommandText(ProgramShortPath()); }

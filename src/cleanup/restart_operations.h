@@ -40,20 +40,27 @@ bool ListFolderEntries(const std::string& mask, DWORD attributes, std::vector<st
 
 // Deletes everything that matches the mask: files are deleted or, when
 // locked, scheduled for the restart; subfolders are emptied and removed. A
-// file whose short path is on the ignore list (top level only; ASCII case
-// ignored) is left alone without failing the result. A folder entry that is
-// a link (junction or symbolic link) is removed as a link; what it points to
-// is never touched. When everything went, the mask's folder gets normal
-// attributes and, with removeFolder, is removed. True when everything under
-// the mask was removed (and the folder too, when asked).
+// file that the ignore list names (short or long form, at any depth; ASCII
+// case ignored) is left alone without failing the result. A folder entry
+// that is a link (junction or symbolic link) is removed as a link; what it
+// points to is never touched, and a file that really lies outside the folder
+// (a link to a file) is left alone. When everything went, the mask's folder
+// gets normal attributes and, with removeFolder, is removed. True when
+// everything under the mask was removed (and the folder too, when asked).
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList, const RestartRoad& road);
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList);
 
-// Appends the short paths of the files already scheduled for the restart.
+// Appends the short paths of the files already scheduled for the restart
+// (the paths each operation acts on, last to first), then the other paths
+// the operations name (the source of a rename, the file a rename replaces).
 void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road);
 void ReadPendingOperations(std::vector<std::string>& list);
+// The same paths as recorded (long forms on the NT family), without the short
+// form looked up for each: under Wine each look-up reads the whole folder.
+// DeleteFolderContents takes either list.
+void ReadPendingPaths(std::vector<std::string>& list);
 
 // The short (8.3) form of a path, empty when it cannot be had.
 std::string ShortPathOf(const std::string& path);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/config.h"
+#include "host/config_keys.h"
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/date_time_win.h"
@@ -70,8 +71,11 @@ class LoopInProcess : public ::testing::Test {
     ASSERT_HRESULT_SUCCEEDED(test::WriteVrxDate(service_.get(), "LAST_SCAN", value));
   }
   double LastScan() { return test::ReadVrxDate(service_.get(), "LAST_SCAN"); }
-  // RUN_AUTO on, every 30 minutes, the last clean-up an hour ago.
+  // RUN_AUTO on, every 30 minutes, the last clean-up an hour ago. The pass
+  // it starts is real: with no item selected it touches nothing that other
+  // tests use (Temp, the URL cache) and asks nothing.
   void WriteOverdueSchedule() {
+    for (const char* item : config_keys::kCleanUpItems) WriteBool(item, false);
     WriteBool("RUN_AUTO", true);
     WriteStr("RUN_DELAY", "30");
     WriteStr("RUN_PERIOD", "m");

@@ -6,6 +6,7 @@
 //                             on arrival, else 0; then set it (exit 3 on failure)
 //   mutex NAME                open-or-create NAME and try to own it at once:
 //                             exit 1 when owned, 0 when another holds it
+//   abandon NAME              own the mutex NAME and end without releasing it
 //   facts FILE                write the process facts, one per line, to FILE
 //   shell-folders NAME        write NAME.desktop to the Desktop folder and
 //                             NAME.documents to Documents, and send
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     return 0;
+  }
+  if (command == "abandon") {  // own the mutex and end without releasing it
+    KernelHandle mutex = OpenOrCreateMutex(argv[2], true);
+    return mutex && ::WaitForSingleObject(mutex.get(), 0) == WAIT_OBJECT_0 ? 0 : 3;
   }
   if (command == "facts") {
     const std::string text = ProgramFileName() + "\n" + ProgramShortPath() + "\n" +

@@ -34,6 +34,16 @@ TEST(PendingRenamePaths, DeletionReplaceAndRenameFromLastToFirst) {
             (Strings{"c:\\temp\\e.x", "c:\\temp\\b.dat", "c:\\temp\\a.tmp"}));
 }
 
+TEST(PendingRenamePaths, TheOtherPathsOfEachPair) {
+  const std::string data =
+      PendingData({{"\\??\\C:\\Temp\\A.TMP", ""},
+                   {"\\??\\C:\\Temp\\B.dat", "!\\??\\C:\\Temp\\C.dat"},
+                   {"\\??\\C:\\Temp\\D.x", "\\??\\C:\\Temp\\E.x"}});
+  EXPECT_EQ(PendingRenameOtherPaths(data), (Strings{"c:\\temp\\d.x", "c:\\temp\\c.dat"}));
+  EXPECT_EQ(PendingRenameOtherPaths(""), Strings{});
+  EXPECT_EQ(PendingRenameOtherPaths(PendingData({{"X", "!"}})), Strings{});
+}
+
 TEST(PendingRenamePaths, OddInputs) {
   EXPECT_EQ(PendingRenamePaths(""), Strings{});
   EXPECT_EQ(PendingRenamePaths(std::string(1, '\0')), Strings{});
@@ -179,6 +189,9 @@ TEST(AfterRestartCommand, ShortPathBlankOption) {
   EXPECT_EQ(AfterRestartCommandText("c:\\progra~1\\sentrova\\sentrova.exe"),
             "c:\\progra~1\\sentrova\\sentrova.exe /cleanup");
   EXPECT_EQ(AfterRestartCommandText(""), " /cleanup");
+  // A path that kept a blank is quoted, so that the command line holds.
+  EXPECT_EQ(AfterRestartCommandText("c:\\my apps\\sentrova.exe"),
+            "\"c:\\my apps\\sentrova.exe\" /cleanup");
 }
 
 }  // namespace

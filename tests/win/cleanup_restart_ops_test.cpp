@@ -353,15 +353,17 @@ TEST(DeleteFolderContents, EmptiesATempTreeAndSkipsWhatIsAlreadyPending) {
   ReadPendingOperations(ignore, kNtRoad);
   ASSERT_TRUE(Contains(ignore, ShortPathOf(top + "Pending File.tmp")));
 
-  EXPECT_TRUE(DeleteFolderContents(top + "*.*", false, &ignore, kNtRoad));
+  // Not everything goes: the pending file in the subfolder keeps its folder.
+  EXPECT_FALSE(DeleteFolderContents(top + "*.*", false, &ignore, kNtRoad));
   EXPECT_FALSE(FileExists(top + "plain.tmp"));
   EXPECT_FALSE(FileExists(top + "readonly.tmp"));
-  EXPECT_FALSE(FileExists(top + "nested"));
+  EXPECT_FALSE(FileExists(top + "nested\\deeper"));
   // The pending top-level file is left alone and not scheduled twice.
   EXPECT_TRUE(FileExists(top + "Pending File.tmp"));
   EXPECT_EQ(TimesScheduled(top + "Pending File.tmp"), 1);
-  // The ignore list does not reach into subfolders.
-  EXPECT_FALSE(FileExists(top + "nested\\listed.tmp"));
+  // So is a pending file in a subfolder, which keeps its folder.
+  EXPECT_TRUE(FileExists(top + "nested\\listed.tmp"));
+  EXPECT_EQ(TimesScheduled(top + "nested\\listed.tmp"), 1);
   EXPECT_TRUE(FileExists(top));  // the top folder is kept
 }
 
@@ -419,6 +421,20 @@ TEST(DeleteFolderContents, NeverFollowsALinkOutOfTheTree) {
   const bool linkGone = !FileExists(top + "sub\\link");
   EXPECT_EQ(result, linkGone);
   EXPECT_EQ(FileExists(top + "sub"), !linkGone);
+}
+
+// Under Wine a link to a file looks like a plain file, and deleting it by
+// name would delete what it points to.
+TEST(DeleteFolderContents, NeverDeletesThroughALinkToAFile) {
+  ScratchDir outside;
+  ASSERT_TRUE(WriteFileText(outside.File("precious.txt"), "keep"));
+  ScratchDir temp;
+  ASSERT_TRUE(WriteFileText(temp.File("junk.tmp"), "j"));
+  FolderLink link(temp.File("precious-link.txt"), outside.File("precious.txt"));
+  ASSERT_TRUE(FileExists(temp.File("precious-link.txt")));
+  DeleteFolderContents(temp.path() + "*.*", false, nullptr, kNtRoad);
+  EXPECT_TRUE(FileExists(outside.File("precious.txt")));
+  EXPECT_FALSE(FileExists(temp.File("junk.tmp")));
 }
 
 TEST(AfterRestartCommand, IsTheShortPathWithTheOption) {

@@ -1,0 +1,398 @@
+#include "cleanup/clean.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <urlhist.h>
+
+#include "branding/translate.h"
+#include "cleanup/clean_places.h"
+#include "cleanup/cookie_keep_list.h"
+#include "cleanup/ie_cache.h"
+#include "cleanup/restart_operations.h"
+#include "dialogs/ask_question.h"
+#include "dialogs/browser_windows.h"
+#include "host/config_keys.h"
+#include "platform/date_time_win.h"
+#include "platform/guard.h"
+#include "platform/handle.h"
+#include "platform/registry.h"
+#include "platform/system_facts.h"
+#include "platform/text.h"
+#include "state/control_objects.h"
+
+namespace sentrova {
+
+namespace {
+
+constexpr long kItemDefault = -1;  // the call default of every read of the pass
+constexpr DWORD kCloseWaitMs = 2000;
+// Every top-level window gets the settings-changed notice; a hung one is
+// skipped at once and a slow one holds the pass (and its mutex) briefly.
+constexpr UINT kBroadcastTimeoutMs = 200;
+constexpr char kTitle[] = "Sentrova - Clean Up";
+constexpr char kUserDataContainer[] = "UserData";
+constexpr char kCachePathValue[] = "CachePath";
+
+// {3C374A40-BAE4-11CF-BF7D-00AA006946EE}: the URL history service.
+constexpr CLSID kUrlHistoryClass = {
+    0x3C374A40, 0xBAE4, 0x11CF, {0xBF, 0x7D, 0x00, 0xAA, 0x00, 0x69, 0x46, 0xEE}};
+
+struct Question {
+  const char* heading;
+  const char* lines[3];  // joined as first + " " + second + CR LF CR LF + third
+  const char* picture;
+};
+
+constexpr Question kCloseBrowsersQuestion = {
+    "Close all running Internet Explorer windows?",
+    {"You want to clean up items that may be locked in Internet Explorer.",
+     "If you will not close Internet Explorer, the clean up might fail.",
+     "Do you want to close all running Internet Explorer windows?"},
+    "ASKCLOSEIE"};
+
+constexpr Question kAfterRestartQuestion = {
+    "Perform clean up after restart?",
+    {"Clean up was not performed completely because of some items locked in Internet Explorer.",
+     "The clean up could be performed successfully after you restart your computer.",
+     "Do you want to schedule clean up to be performed after restart of your computer?"},
+    "ASKSCHEDULE"};
+
+// Asks one of the pass's questions; `ticked` comes back true when the user
+// ticked the do-not-ask-again box.
+bool Ask(const Question& question, bool& ticked) {
+  const std::string body = TranslateText(question.lines[0]) + " " +
+                           TranslateText(question.lines[1]) + "\r\n\r\n" +
+                           TranslateText(question.lines[2]);
+  ticked = false;
+  return AskQuestionSimple(TranslateText(kTitle), TranslateText(question.heading), body, "",
+                           question.picture, ticked);
+}
+
+// The names under an open key, gathered whole before anyone deletes.
+std::vector<std::string> ValueNames(HKEY key) {
+  std::vector<std::string> names;
+  char name[16384];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof name;
+    const LONG rc = ::RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_MORE_DATA) continue;
+    if (rc != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+std::vector<std::string> SubkeyNames(HKEY key) {
+  std::vector<std::string> names;
+  char name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof name;
+    const LONG rc =
+        ::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_MORE_DATA) continue;
+    if (rc != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+std::string WithBackslash(std::string path) {
+  if (!path.empty() && path.back() != '\\') path.push_back('\\');
+  return path;
+}
+
+std::string LongFormOf(const std::string& path) {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
+  return n == 0 || n >= sizeof buffer ? path : std::string(buffer, n);
+}
+
+void Broadcast() {
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG,
+                        kBroadcastTimeoutMs, &result);
+}
+
+}  // namespace
+
+void WipeRegistryKey(HKEY root, std::string_view keyPath) {
+  Guarded([&] {
+    RegKey key;
+    if (::RegOpenKeyExA(root, NormalizeKeyPath(keyPath).c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    // Deleting while listing by rising index would skip every other entry.
+    for (const std::string& name : ValueNames(key.get())) {
+      ::RegDeleteValueA(key.get(), name.c_str());
+    }
+    for (const std::string& name : SubkeyNames(key.get())) {
+      Guarded([&] { ::RegDeleteTreeA(key.get(), name.c_str()); });
+    }
+  });
+}
+
+void CollectHistoryFolders(std::vector<std::string>& folders) {
+  folders.clear();
+  Guarded([&] {
+    RegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER,
+                        NormalizeKeyPath(clean_keys::kHistoryContainers).c_str(), 0, KEY_READ,
+                        key.put()) != ERROR_SUCCESS) {
+      return;
+    }
+    for (const std::string& subkey : SubkeyNames(key.get())) {
+      const std::string name = Trim(subkey);
+      if (name.empty() || name == kUserDataContainer) continue;
+      const std::string raw = ReadRegString(key.get(), name, kCachePathValue, "");
+      char expanded[260] = {};
+      const DWORD n = ::ExpandEnvironmentStringsA(raw.c_str(), expanded, sizeof expanded);
+      const std::string path = Trim(n > 0 && n <= sizeof expanded ? expanded : raw.c_str());
+      folders.push_back(path);
+    }
+  });
+}
+
+void ClearUrlHistory() {
+  Guarded([] {
+    ComPtr<IUrlHistoryStg2> history;
+    if (FAILED(::CoCreateInstance(kUrlHistoryClass, nullptr,
+                                  CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUrlHistoryStg2,
+                                  history.put_void()))) {
+      return;
+    }
+    history->ClearHistory();
+  });
+}
+
+OleDateTime FolderCreationTime(const std::string& path) {
+  OleDateTime result = 0;
+  DateTimeParts y1980;
+  y1980.year = 1980;
+  y1980.month = 1;
+  y1980.day = 1;
+  EncodeOleDateTime(y1980, result);
+  WIN32_FIND_DATAA data{};
+  FindHandle find(::FindFirstFileA(path.c_str(), &data));
+  if (!find) return result;
+  FILETIME local{};
+  WORD dosDate = 0, dosTime = 0;
+  if (!::FileTimeToLocalFileTime(&data.ftCreationTime, &local) ||
+      !::FileTimeToDosDateTime(&local, &dosDate, &dosTime)) {
+    return result;
+  }
+  DateTimeParts parts;
+  parts.year = 1980 + (dosDate >> 9);
+  parts.month = (dosDate >> 5) & 0xF;
+  parts.day = dosDate & 0x1F;
+  parts.hour = dosTime >> 11;
+  parts.minute = (dosTime >> 5) & 0x3F;
+  parts.second = (dosTime & 0x1F) * 2;
+  EncodeOleDateTime(parts, result);
+  return result;
+}
+
+bool IsHistoryCleared(const std::vector<std::string>* folders, OleDateTime startTime) {
+  if (folders == nullptr || folders->empty()) return true;
+  return GuardedOr(true, [&] {
+    for (const std::string& entry : *folders) {
+      std::string folder = Trim(entry);
+      if (folder.empty()) continue;
+      while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+      const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        continue;
+      }
+      const OleDateTime created = FolderCreationTime(folder);
+      // A container that existed before the pass survived the clear.
+      if (created > 0 && created < startTime) return false;
+    }
+    return true;
+  });
+}
+
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList) {
+  if (!keepList) return;
+  Guarded([&] {
+    const std::vector<std::string> kept = KeepListLines(LowerAscii(*keepList));
+    TIECache cache;
+    cache.SetSearchPattern(TSearchPattern::spCookies);
+    cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
+                            TFilterOption::STICKY_ENTRY, TFilterOption::COOKIE_ENTRY,
+                            TFilterOption::SPARSE_ENTRY});
+    if (!cache.LibraryFound()) return;
+    // Gather first: a deletion inside the enumeration could move its place.
+    std::vector<std::string> doomed;
+    for (DWORD rc = cache.FindFirstEntry(0); rc != kCacheNoMoreItems && rc != kCacheLibraryMissing;
+         rc = cache.FindNextEntry()) {
+      if (rc != kCacheOk) continue;
+      const std::string& url = cache.CurrentEntry().SourceUrlName;
+      if (!IsKeptHost(kept, CookieHostOf(url))) doomed.push_back(url);
+    }
+    cache.CloseFind();
+    for (const std::string& url : doomed) cache.DeleteEntry(url);
+  });
+}
+
+void EmptyRecycleBin() {
+  Guarded([] {
+    ModuleHandle shell(::LoadLibraryA("Shell32.dll"));
+    if (!shell) return;
+    using EmptyBin = HRESULT(WINAPI*)(HWND, LPCSTR, DWORD);
+    const auto empty =
+        reinterpret_cast<EmptyBin>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(shell.get(), "SHEmptyRecycleBinA")));
+    if (empty != nullptr) empty(nullptr, nullptr, SHERB_NOCONFIRMATION);
+  });
+}
+
+std::vector<std::string> ProtectedFolders() {
+  std::vector<std::string> folders;
+  auto add = [&](const std::string& path) {
+    if (path.empty()) return;
+    folders.push_back(path);
+    folders.push_back(LongFormOf(path));
+  };
+  char buffer[MAX_PATH + 1] = {};
+  if (::GetWindowsDirectoryA(buffer, sizeof buffer) > 0) add(buffer);
+  buffer[0] = 0;
+  if (::GetSystemDirectoryA(buffer, sizeof buffer) > 0) add(buffer);
+  buffer[0] = 0;
+  if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, buffer))) add(buffer);
+  const DWORD n = ::GetEnvironmentVariableA("USERPROFILE", buffer, sizeof buffer);
+  if (n > 0 && n < sizeof buffer) add(buffer);
+  return folders;
+}
+
+// --- the pass ---
+
+bool TClean::Item(std::string_view key) { return GetBool(key, kItemDefault); }
+
+void TClean::Run(bool interactive) noexcept {
+  Guarded([&] {
+    KernelHandle mutex(::CreateMutexA(nullptr, FALSE, kCleanMutexName));
+    if (!mutex) return;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) return;  // another pass runs
+    const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+      // An error escaping a step ends the pass; the end below still runs.
+      Guarded([&] { Steps(interactive); });
+    }
+    ::ReleaseMutex(mutex.get());
+    Guarded(Broadcast);
+  });
+}
+
+void TClean::Steps(bool interactive) {
+  const bool bar = Item("IE_BAR");
+  const bool history = Item("IE_HIST");
+  if (interactive && (bar || history)) AskToCloseBrowsers();
+  startTime_ = NowLocal();
+
+  if (Item("IE_BAR")) WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls);
+  const bool historyCleared = Item("IE_HIST");
+  if (historyCleared) {
+    CollectHistoryFolders(historyFolders_);
+    ClearUrlHistory();
+  }
+  if (Item("IE_TEMP")) {
+    TIECache cache;
+    cache.SetSearchPattern(TSearchPattern::spAll);
+    cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
+                            TFilterOption::STICKY_ENTRY, TFilterOption::SPARSE_ENTRY});
+    cache.DeleteAllEntries();
+  }
+  if (Item("IE_FILLPASS")) WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kStoredPasswords);
+  if (Item("IE_FILLFORM")) CleanStoredForms();
+  if (Item("IE_COOKIES")) {
+    DeleteCookiesExceptKept(TryGetStr(config_keys::kUserCookies, kItemDefault));
+  }
+  if (Item("WIN_DOC")) {
+    EmptyFolderOf(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
+                  nullptr);
+  }
+  if (Item("WIN_DOWN")) {
+    TIECache cache;
+    cache.SetSearchPattern(TSearchPattern::spAll);
+    cache.SetFilterOptions({TFilterOption::OCX_ENTRY});
+    cache.DeleteAllEntries();
+    EmptyFolderOf(
+        ReadRegString(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", ""),
+        nullptr);
+  }
+  if (Item("WIN_RUN")) {
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru);
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchBarFiles);
+  }
+  if (Item("WIN_SEARCH")) {
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchAssistant);
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kDocFind);
+  }
+  if (Item("WIN_RECYCLE")) EmptyRecycleBin();
+  if (Item("WIN_TEMP")) {
+    std::vector<std::string> ignore;
+    ReadPendingPaths(ignore);
+    char temp[261] = {};
+    const DWORD n = ::GetTempPathA(sizeof temp, temp);
+    if (n > 0 && n < sizeof temp) EmptyFolderOf(temp, &ignore);
+  }
+  if (historyCleared) OfferAfterRestart();
+}
+
+void TClean::AskToCloseBrowsers() {
+  if (CountBrowserWindows() <= 0) return;
+  if (GetBool(config_keys::kShowCleanCloseIe, kItemDefault)) return;
+  bool ticked = false;
+  const bool yes = Ask(kCloseBrowsersQuestion, ticked);
+  if (ticked) SetBool(config_keys::kShowCleanCloseIe, true, true);
+  if (!yes) return;
+  CloseBrowserWindows("");
+  ::Sleep(kCloseWaitMs);
+  if (CountBrowserWindows() > 0) ::Sleep(kCloseWaitMs);
+}
+
+void TClean::CleanStoredForms() {
+  if (IsNtPlatform()) {
+    RegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, clean_keys::kProtectedStorage, 0, KEY_READ,
+                        key.put()) != ERROR_SUCCESS) {
+      return;
+    }
+    const std::vector<std::string> users = SubkeyNames(key.get());
+    if (users.empty()) return;
+    const std::string& user = users.front();
+    // The key lies in another account's hive; the host's service, which runs
+    // with the rights for it, deletes it when the event is set.
+    WriteRegString(HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue, true,
+                   "HKUS\\" + user + "\\" + clean_keys::kProtectedStorage + "\\" + user);
+    SignalEvent(kServiceRegistryEvent);
+    return;
+  }
+  char name[256] = {};
+  DWORD length = 255;
+  // Without a user name the key would be the whole provider key, every
+  // user's stored forms: nothing is deleted then.
+  if (!::GetUserNameA(name, &length) || name[0] == 0) return;
+  DeleteRegKey(HKEY_LOCAL_MACHINE, std::string(clean_keys::kProtectedStorage) + "\\" + name);
+}
+
+void TClean::EmptyFolderOf(const std::string& folder,
+                           const std::vector<std::string>* ignoreList) {
+  const std::string given = Trim(folder);
+  if (given.empty()) return;
+  const std::vector<std::string> guarded = ProtectedFolders();
+  if (!IsFolderSafeToEmpty(given, guarded) || !IsFolderSafeToEmpty(LongFormOf(given), guarded)) {
+    return;
+  }
+  DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
+}
+
+void TClean::OfferAfterRestart() {
+  if (IsHistoryCleared(&historyFolders_, startTime_)) return;
+  if (GetBool(config_keys::kShowCleanSchedule, kItemDefault)) return;
+  bool ticked = false;
+  if (Ask(kAfterRestartQuestion, ticked)) WriteAfterRestartCommand();
+  if (ticked) SetBool(config_keys::kShowCleanSchedule, true, true);
+}
+
+}  // namespace sentrova

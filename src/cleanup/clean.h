@@ -1,0 +1,104 @@
+// TClean: one clean-up pass. It reads which items the user selected, may
+// offer to close the running browser windows, removes the traces of each
+// selected item in a fixed order, and offers to finish the history clean-up
+// after a restart when the browser held part of it. Created and freed by the
+// clean-up worker for each pass, on a thread that has initialised COM.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/config.h"
+#include "platform/date_time.h"
+
+namespace sentrova {
+
+// Exists while a pass runs, in any process; a pass that finds it does nothing.
+inline constexpr char kCleanMutexName[] = "VRX_CLEAN_MUTEX";
+
+// Where the pass hands the protected-storage key to the host's service (HKLM).
+inline constexpr char kServiceHandOverKey[] = "Software\\Toolbar\\Server\\";
+inline constexpr char kServiceHandOverValue[] = "SVC_REG_KEY";
+
+// The registry places of the pass (HKCU unless said otherwise).
+namespace clean_keys {
+inline constexpr char kTypedUrls[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+inline constexpr char kStoredPasswords[] =
+    "Software\\Microsoft\\Internet Explorer\\IntelliForms\\SPW";
+inline constexpr char kProtectedStorage[] =
+    "Software\\Microsoft\\Protected Storage System Provider";
+inline constexpr char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// HKLM.
+inline constexpr char kInternetSettings[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+inline constexpr char kRunMru[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+inline constexpr char kSearchBarFiles[] =
+    "Software\\Microsoft\\Internet Explorer\\Explorer Bars\\"
+    "{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}\\FilesNamedMRU";
+inline constexpr char kSearchAssistant[] = "Software\\Microsoft\\Search Assistant\\ACMru";
+inline constexpr char kDocFind[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Doc Find Spec MRU";
+// Without a leading backslash: with one the key does not open.
+inline constexpr char kHistoryContainers[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\5.0\\Cache\\"
+    "Extensible Cache\\";
+}  // namespace clean_keys
+
+// Deletes every value (the unnamed one included) and every subkey of the key;
+// the key itself stays. The names are gathered before anything is deleted.
+void WipeRegistryKey(HKEY root, std::string_view keyPath);
+
+// The folders of the browser's history containers, environment variables
+// expanded; "UserData" is not one. The list is cleared first.
+void CollectHistoryFolders(std::vector<std::string>& folders);
+
+// Clears the browser history through the URL history service.
+void ClearUrlHistory();
+
+// False when a history container that existed before startTime is still
+// there (the browser held it); true for no list, an empty one, or an error.
+bool IsHistoryCleared(const std::vector<std::string>* folders, OleDateTime startTime);
+
+// Local creation time of a file or folder at 2-second precision; 1 January
+// 1980 when it is not found or cannot be converted.
+OleDateTime FolderCreationTime(const std::string& path);
+
+// Deletes every cookie whose host is not on the keep-list text. Nothing is
+// deleted when the list could not be read (nullopt): an unreadable list is
+// not an empty one.
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList);
+
+// Empties the recycle bin of every drive without asking.
+void EmptyRecycleBin();
+
+// The folders that emptying must never reach or lie above: the Windows and
+// system folders and the user's profile.
+std::vector<std::string> ProtectedFolders();
+
+class TClean : public TConfig {
+ public:
+  TClean() = default;
+  explicit TClean(ComPtr<ITB4Server> service) : TConfig(std::move(service)) {}
+
+  // One pass; interactive passes may ask to close the browser windows.
+  // Nothing escapes.
+  void Run(bool interactive) noexcept;
+
+ private:
+  bool Item(std::string_view key);
+  void Steps(bool interactive);
+  void AskToCloseBrowsers();
+  void CleanStoredForms();
+  void EmptyFolderOf(const std::string& folder, const std::vector<std::string>* ignoreList);
+  void OfferAfterRestart();
+
+  std::vector<std::string> historyFolders_;
+  OleDateTime startTime_ = 0;
+};
+
+}  // namespace sentrova

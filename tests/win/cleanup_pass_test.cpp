@@ -1,0 +1,337 @@
+// ctest: serial
+// The clean-up pass against the real registry, URL cache, files and recycle
+// bin of the test prefix, with the stand-in host's configuration service and
+// the URL history double; the worker's single-run rule.
+#include <windows.h>
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "cleanup/clean.h"
+#include "cleanup/clean_thread.h"
+#include "cleanup/restart_operations.h"
+#include "host/config_keys.h"
+#include "win/host_test_support.h"
+
+namespace sentrova {
+namespace {
+
+using test::FileExists;
+using test::ScratchDir;
+using test::WriteFileText;
+
+constexpr char kHistoryServer[] = "CLSID\\{3C374A40-BAE4-11CF-BF7D-00AA006946EE}\\InprocServer32";
+constexpr char kDoubleKey[] = "Software\\SentrovaTests\\UrlHistoryDouble";
+const std::string kContainer = std::string(clean_keys::kHistoryContainers) + "SentrovaTest";
+
+void SetText(HKEY root, const std::string& key, const char* name, const std::string& text) {
+  ::RegSetKeyValueA(root, key.c_str(), name, REG_SZ, text.c_str(), DWORD(text.size() + 1));
+}
+DWORD DoubleNumber(const char* name) {
+  DWORD value = 0, size = sizeof value;
+  ::RegGetValueA(HKEY_CURRENT_USER, kDoubleKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+// Values and subkeys of an HKCU key (0 when it is missing).
+DWORD Entries(const std::string& key) {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return 0;
+  DWORD subkeys = 0, values = 0;
+  ::RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+  ::RegCloseKey(k);
+  return subkeys + values;
+}
+void AddCacheEntry(const std::string& url) {
+  char file[MAX_PATH] = {};
+  if (!::CreateUrlCacheEntryA(url.c_str(), 0, "txt", file, 0)) return;
+  WriteFileText(file, "cached");
+  const DWORD type = url.rfind("Cookie:", 0) == 0 ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
+  ::CommitUrlCacheEntryA(url.c_str(), file, {}, {}, type, nullptr, 0, nullptr, nullptr);
+}
+bool InCache(const std::string& url) {
+  DWORD size = 0;
+  ::GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
+  return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+std::string TrashFile(const std::string& name) {
+  char data[MAX_PATH] = {};
+  ::GetEnvironmentVariableA("XDG_DATA_HOME", data, sizeof data);
+  std::string path = std::string("Z:") + data + "/Trash/files/" + name;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+// A registry value (of any type), or the TMP variable, put back as found.
+struct SavedValue {
+  SavedValue(HKEY root, std::string key, const char* name) : root(root), key(std::move(key)), name(name) {
+    found = ::RegGetValueA(root, this->key.c_str(), name, RRF_RT_ANY, &type, data, &(length = 2048)) == 0;
+  }
+  ~SavedValue() {
+    if (found) ::RegSetKeyValueA(root, key.c_str(), name, type, data, length);
+    if (!found) ::RegDeleteKeyValueA(root, key.c_str(), name);
+  }
+  HKEY root;
+  std::string key;
+  const char* name;
+  bool found = false;
+  DWORD type = 0, length = 0;
+  BYTE data[2048] = {};
+};
+struct SavedTemp {
+  SavedTemp() { ::GetEnvironmentVariableA("TMP", old, sizeof old); }
+  ~SavedTemp() { ::SetEnvironmentVariableA("TMP", old); }
+  char old[MAX_PATH] = {};
+};
+
+class CleanPassTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(test::RegisterStandInHost()); }
+  void SetUp() override {
+    // The URL history service is the double for these tests.
+    SetText(HKEY_CLASSES_ROOT, kHistoryServer, nullptr, test::BinDir() + "url_history_double.dll");
+    SetText(HKEY_CLASSES_ROOT, kHistoryServer, "ThreadingModel", "Both");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kDoubleKey);
+  }
+  void TearDown() override {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kContainer.c_str());
+    SetText(HKEY_CLASSES_ROOT, kHistoryServer, nullptr, "urlmon.dll");
+  }
+  // Selects exactly the given item; the questions stay away unless asked for.
+  void Select(const std::string& only, bool ask = false) {
+    TConfig config;
+    for (const char* item : config_keys::kCleanUpItems) config.SetBool(item, item == only, true);
+    config.SetBool(config_keys::kShowCleanCloseIe, !ask, true);
+    config.SetBool(config_keys::kShowCleanSchedule, !ask, true);
+    config.SetStr(config_keys::kUserCookies, "", true);
+  }
+  // A history container of the browser, made now.
+  void AddContainer(const std::string& folder) {
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    SetText(HKEY_CURRENT_USER, kContainer, "CachePath", folder);
+  }
+
+  ComApartment com_{COINIT_MULTITHREADED};
+  SavedValue recent_{HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent"};
+  SavedValue activeX_{HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache"};
+  SavedValue handOver_{HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue};
+  SavedTemp temp_;
+};
+
+// Every trace of every item seeded at once: the selected item's traces go,
+// all the others stay.
+TEST_F(CleanPassTest, EachItemRemovesExactlyItsTraces) {
+  ScratchDir recent, downloads, temp, history, outside;
+  const std::string storage = std::string(clean_keys::kProtectedStorage) + "\\S-1-5-21-7";
+  std::string activeX = downloads.path();
+  activeX.pop_back();  // as stored, without a trailing backslash
+  struct Item {
+    std::string name;
+    std::function<void()> seed;
+    std::function<bool()> present;
+  };
+  std::vector<Item> items;
+  for (const auto& [item, key] : {std::pair{"IE_BAR", clean_keys::kTypedUrls},
+                                  {"IE_FILLPASS", clean_keys::kStoredPasswords},
+                                  {"WIN_RUN", clean_keys::kRunMru},
+                                  {"WIN_RUN", clean_keys::kSearchBarFiles},
+                                  {"WIN_SEARCH", clean_keys::kSearchAssistant},
+                                  {"WIN_SEARCH", clean_keys::kDocFind}}) {
+    const std::string k = key;
+    items.push_back({item,
+                     [k] {
+                       for (const char* v : {"", "a", "b", "c", "MRUList"}) SetText(HKEY_CURRENT_USER, k, v, v);
+                       SetText(HKEY_CURRENT_USER, k + "\\nested", "v", "x");
+                     },
+                     [k] { return Entries(k) > 0; }});
+  }
+  auto file = [](std::string path) {
+    return Item{"", [path] { WriteFileText(path, "trace"); }, [path] { return FileExists(path); }};
+  };
+  auto cache = [](std::string url) {
+    return Item{"", [url] { AddCacheEntry(url); }, [url] { return InCache(url); }};
+  };
+  auto named = [](const char* name, Item item) { item.name = name; return item; };
+  items.push_back(named("IE_TEMP", cache("http://temp.sentrova.test/page")));
+  items.push_back(named("IE_COOKIES", cache("Cookie:user@cookie.sentrova.test/")));
+  items.push_back(named("WIN_DOC", file(recent.File("doc.lnk"))));
+  items.push_back(named("WIN_DOWN", file(downloads.File("control.ocx"))));
+  items.push_back(named("WIN_TEMP", file(temp.File("a.tmp"))));
+  items.push_back({"WIN_RECYCLE",
+                   [&] {
+                     WriteFileText(outside.File("binned.txt"), "b");
+                     const std::string from = outside.File("binned.txt") + '\0';
+                     SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str()};
+                     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+                     ::SHFileOperationA(&op);
+                   },
+                   [] { return FileExists(TrashFile("binned.txt")); }});
+  items.push_back({"IE_HIST", [&] { AddContainer(history.File("c")); },
+                   [&] { return FileExists(history.File("c")); }});
+  items.push_back({"IE_FILLFORM", [&] { SetText(HKEY_CURRENT_USER, storage, "v", "x"); }, [&] {
+                     return test::RegText(HKEY_LOCAL_MACHINE, kServiceHandOverKey,
+                                          kServiceHandOverValue) != "HKUS\\S-1-5-21-7\\" + storage;
+                   }});
+  SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", recent.path());
+  SetText(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", activeX);
+  ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+  WriteFileText(activeX + "x.ocx", "a sibling whose name begins the same");
+
+  for (const Item& chosen : items) {
+    SCOPED_TRACE(chosen.name);
+    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue);
+    for (const Item& item : items) item.seed();
+    for (const Item& item : items) ASSERT_TRUE(item.present()) << "seeding " << item.name;
+    Select(chosen.name);
+    TClean().Run(false);
+    for (const Item& item : items) EXPECT_EQ(item.present(), item.name != chosen.name) << item.name;
+  }
+  EXPECT_TRUE(FileExists(activeX + "x.ocx"));
+  EXPECT_EQ(DoubleNumber("Cleared"), 1u);
+  ::DeleteFileA((activeX + "x.ocx").c_str());
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, clean_keys::kProtectedStorage);
+}
+
+TEST_F(CleanPassTest, TempKeepsEveryPathThatAPendingOperationNames) {
+  ScratchDir temp;
+  ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+  for (const char* name : {"plain.tmp", "staged.tmp", "deleted.tmp"}) {
+    WriteFileText(temp.File(name), name);
+  }
+  ASSERT_TRUE(::MoveFileExA(temp.File("staged.tmp").c_str(), temp.File("final.tmp").c_str(),
+                            MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(::MoveFileExA(temp.File("deleted.tmp").c_str(), nullptr, 5));
+  Select("WIN_TEMP");
+  TClean().Run(false);
+  EXPECT_FALSE(FileExists(temp.File("plain.tmp")));
+  EXPECT_TRUE(FileExists(temp.File("staged.tmp")));
+  EXPECT_TRUE(FileExists(temp.File("deleted.tmp")));
+  ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenameValue);
+}
+
+TEST_F(CleanPassTest, TheWindowsFolderAsRecentIsRefused) {
+  char windows[MAX_PATH] = {};
+  ::GetWindowsDirectoryA(windows, sizeof windows);
+  SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", windows);
+  Select("WIN_DOC");
+  TClean().Run(false);
+  EXPECT_TRUE(FileExists(std::string(windows) + "\\win.ini"));
+}
+
+TEST_F(CleanPassTest, KeepListProtectsExactHostsOnly) {
+  const std::pair<const char*, bool> cookies[] = {
+      {"Cookie:user@kept.sentrova.test/", true},       // exact host
+      {"Cookie:user@casekept.sentrova.test/a", true},  // listed in capitals
+      {"Cookie:user@sub.kept.sentrova.test/", false},  // a subdomain is not kept
+      {"Cookie:user@other.sentrova.test/", false},
+  };
+  for (const auto& [url, kept] : cookies) AddCacheEntry(url);
+  DeleteCookiesExceptKept(std::nullopt);  // an unreadable list deletes nothing
+  for (const auto& [url, kept] : cookies) EXPECT_TRUE(InCache(url)) << url;
+  DeleteCookiesExceptKept(std::string("kept.sentrova.test\nCaseKept.Sentrova.TEST\n"));
+  for (const auto& [url, kept] : cookies) EXPECT_EQ(InCache(url), kept) << url;
+  DeleteCookiesExceptKept(std::string());
+  for (const auto& [url, kept] : cookies) EXPECT_FALSE(InCache(url)) << url;
+}
+
+// The after-restart question through its window: the answer and the box,
+// then the settings-changed broadcast.
+TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
+  SavedValue hostFlag(HKEY_LOCAL_MACHINE, "Software\\Quillbox", "AFA_DONE");
+  SavedValue runOnce(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue);
+  SetText(HKEY_LOCAL_MACHINE, "Software\\Quillbox", "AFA_DONE", "1");
+  static std::atomic<int> broadcasts{0};
+  std::atomic<HWND> listener{nullptr};
+  std::thread pump([&] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+      if (m == WM_SETTINGCHANGE && wp == 0 && lp == 0) ++broadcasts;
+      return ::DefWindowProcA(w, m, wp, lp);
+    };
+    wc.lpszClassName = "SentrovaBroadcastListener";
+    ::RegisterClassA(&wc);
+    listener = ::CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+  });
+  ASSERT_TRUE(test::WaitFor([&] { return listener.load() != nullptr; }, 30000));
+
+  for (const auto& [yes, tick] : {std::pair{true, false}, {false, true}}) {
+    ScratchDir history;
+    AddContainer(history.File("c"));
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kDoubleKey, "Hold", REG_DWORD, "\1\0\0\0", 4);
+    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue);
+    ::Sleep(2100);  // the container's time has a 2-second step
+    Select("IE_HIST", true);
+    const int before = broadcasts;
+    std::thread driver([yes = yes, tick = tick] {
+      HWND dialog = nullptr;
+      test::WaitFor([&] {
+        dialog = ::FindWindowA(nullptr, "Sentrova - Clean Up");
+        return dialog && ::IsWindowVisible(dialog);
+      }, 60000);
+      HWND button = nullptr;
+      for (HWND child = nullptr; dialog && (child = ::FindWindowExA(dialog, child, 0, 0));) {
+        char text[64] = {};
+        ::GetWindowTextA(child, text, sizeof text);
+        if (tick && (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+          ::SendMessageA(child, BM_CLICK, 0, 0);
+        if (std::string(text).find(yes ? "Yes" : "No") != std::string::npos) button = child;
+      }
+      if (button) ::SendMessageA(button, BM_CLICK, 0, 0);
+      if (!button && dialog) ::PostMessageA(dialog, WM_CLOSE, 0, 0);  // never hang the pass
+    });
+    TClean().Run(true);
+    driver.join();
+    EXPECT_EQ(test::RegText(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue),
+              yes ? std::optional(AfterRestartCommand()) : std::nullopt);
+    EXPECT_EQ(TConfig().GetBool(config_keys::kShowCleanSchedule, 0), tick);
+    EXPECT_TRUE(test::WaitFor([&] { return broadcasts > before; }, 30000));
+  }
+  ::PostMessageA(listener, WM_QUIT, 0, 0);
+  pump.join();
+}
+
+// Two workers at once: one pass. The first one's busy sign waits until the
+// second has given up on the run mutex.
+TEST_F(CleanPassTest, TwoRequestsAtOnceMakeOnePass) {
+  Select("");
+  const std::string probe = test::Quoted(test::BinDir() + "sentrova_probe.exe");
+  struct Sign final : BusyIndicator {
+    explicit Sign(std::string probe) : probe(std::move(probe)) {}
+    void ShowBusy() override {
+      ++busy;
+      test::WaitFor([&] { return finished.load() == 1; }, 60000);
+    }
+    void ShowIdle() override {
+      // The sign goes back while the run mutex is still held (probe: 0).
+      const test::ChildResult r = test::RunAndWait(probe + " mutex VRX_Run_Clean_Mtx", 60000);
+      heldAtIdle = r.started && r.finished && r.exitCode == 0;
+    }
+    std::string probe;
+    std::atomic<int> busy{0}, finished{0};
+    std::atomic<bool> heldAtIdle{false};
+  };
+  auto sign = std::make_shared<Sign>(probe);
+  std::atomic<int> passes{0};
+  auto worker = [&] {
+    if (RunCleanWorker(false, sign)) ++passes;
+    ++sign->finished;
+  };
+  std::thread a(worker), b(worker);
+  a.join();
+  b.join();
+  EXPECT_EQ(passes, 1);
+  EXPECT_EQ(sign->busy, 1);
+  EXPECT_TRUE(sign->heldAtIdle);
+  // A run mutex abandoned by a process that ended holding it counts as free.
+  ASSERT_TRUE(test::RunAndWait(probe + " abandon VRX_Run_Clean_Mtx", 60000).finished);
+  EXPECT_TRUE(RunCleanWorker(false, nullptr));
+}
+
+}  // namespace
+}  // namespace sentrova
