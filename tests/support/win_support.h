@@ -70,4 +70,59 @@ bool WaitFor(Condition condition, DWORD timeoutMs) {
   }
 }
 
+// The toolbar host's machine key, in the 32-bit registry view where the
+// host keeps its machine values.
+inline constexpr char kHostMachineKey[] = "Software\\Quillbox";
+
+// The host's first-run flag AFA_DONE, without which no question shows: kept
+// as it was found and put back.
+class HostFlag {
+ public:
+  HostFlag() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostMachineKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) ==
+        ERROR_SUCCESS) {
+      DWORD size = sizeof saved_;
+      existed_ = ::RegQueryValueExA(key, "AFA_DONE", nullptr, &type_, saved_, &size) ==
+                 ERROR_SUCCESS;
+      size_ = size;
+      ::RegCloseKey(key);
+    }
+  }
+  ~HostFlag() {
+    if (existed_) {
+      HKEY key = nullptr;
+      if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostMachineKey, 0, nullptr, 0,
+                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        ::RegSetValueExA(key, "AFA_DONE", 0, type_, saved_, size_);
+        ::RegCloseKey(key);
+      }
+    } else {
+      Remove();
+    }
+  }
+  static void Set(DWORD value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostMachineKey, 0, nullptr, 0,
+                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+    ::RegSetValueExA(key, "AFA_DONE", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof value);
+    ::RegCloseKey(key);
+  }
+  static void Remove() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostMachineKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
+      return;
+    ::RegDeleteValueA(key, "AFA_DONE");
+    ::RegCloseKey(key);
+  }
+
+ private:
+  bool existed_ = false;
+  DWORD type_ = 0;
+  BYTE saved_[64] = {};
+  DWORD size_ = 0;
+};
+
 }  // namespace sentrova::test

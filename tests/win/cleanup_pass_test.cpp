@@ -241,9 +241,9 @@ TEST_F(CleanPassTest, KeepListProtectsExactHostsOnly) {
 // The after-restart question through its window: the answer and the box,
 // then the settings-changed broadcast.
 TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
-  SavedValue hostFlag(HKEY_LOCAL_MACHINE, "Software\\Quillbox", "AFA_DONE");
+  test::HostFlag hostFlag;
   SavedValue runOnce(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue);
-  SetText(HKEY_LOCAL_MACHINE, "Software\\Quillbox", "AFA_DONE", "1");
+  test::HostFlag::Set(1);
   static std::atomic<int> broadcasts{0};
   std::atomic<HWND> listener{nullptr};
   std::thread pump([&] {

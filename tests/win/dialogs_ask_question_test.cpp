@@ -25,7 +25,6 @@
 namespace sentrova {
 namespace {
 
-constexpr char kHostKey[] = "Software\\Quillbox";
 constexpr DWORD kWaitMs = 20000;
 
 // ---- looking at the windows -------------------------------------------------
@@ -103,58 +102,6 @@ bool FocusSettlesOn(DWORD thread, HWND expected) {
 void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
 void Key(HWND control, WPARAM key) { ::SendMessageA(control, WM_KEYDOWN, key, 0); }
 
-// ---- the host's flag ----------------------------------------------------------
-
-// Keeps the machine's AFA_DONE value as it was found and puts it back.
-class HostFlag {
- public:
-  HostFlag() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) ==
-        ERROR_SUCCESS) {
-      DWORD size = sizeof saved_;
-      existed_ = ::RegQueryValueExA(key, "AFA_DONE", nullptr, &type_, saved_, &size) ==
-                 ERROR_SUCCESS;
-      size_ = size;
-      ::RegCloseKey(key);
-    }
-  }
-  ~HostFlag() {
-    if (existed_) {
-      HKEY key = nullptr;
-      if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
-                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        ::RegSetValueExA(key, "AFA_DONE", 0, type_, saved_, size_);
-        ::RegCloseKey(key);
-      }
-    } else {
-      Remove();
-    }
-  }
-  static void Set(DWORD value) {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
-                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
-    ::RegSetValueExA(key, "AFA_DONE", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof value);
-    ::RegCloseKey(key);
-  }
-  static void Remove() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) !=
-        ERROR_SUCCESS)
-      return;
-    ::RegDeleteValueA(key, "AFA_DONE");
-    ::RegCloseKey(key);
-  }
-
- private:
-  bool existed_ = false;
-  DWORD type_ = 0;
-  BYTE saved_[64] = {};
-  DWORD size_ = 0;
-};
-
 // ---- the fixture ----------------------------------------------------------------
 
 // Runs `drive` on a second thread while this thread asks; whatever the driver
@@ -163,7 +110,7 @@ class HostFlag {
 class AskQuestionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    HostFlag::Set(1);
+    test::HostFlag::Set(1);
     testThread_ = ::GetCurrentThreadId();
   }
 
@@ -191,7 +138,7 @@ class AskQuestionTest : public ::testing::Test {
   }
 
   ComApartment apartment_{COINIT_APARTMENTTHREADED};
-  HostFlag hostFlag_;
+  test::HostFlag hostFlag_;
   DWORD testThread_ = 0;
 };
 
@@ -215,9 +162,9 @@ TEST_F(AskQuestionTest, WithoutTheHostFlagNothingIsShownUnlessTheTitleSaysSo) {
   LastWindowProperty property;
   for (bool absent : {true, false}) {
     if (absent)
-      HostFlag::Remove();
+      test::HostFlag::Remove();
     else
-      HostFlag::Set(0);
+      test::HostFlag::Set(0);
     bool flag = true;
     // A shown dialog would wait for an answer that nobody gives; returning
     // at all, with the property untouched, means no window was made.

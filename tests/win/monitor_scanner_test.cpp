@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "monitor/catalogue.h"
@@ -189,21 +190,11 @@ class Scanner : public ::testing::Test {
   // The question dialog shows only once the toolbar host is set up; the
   // machine's flag is put back as it was found.
   static void SetUpTestSuite() {
-    DWORD size = sizeof hostFlag_;
-    hadHostFlag_ = ::RegGetValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", RRF_RT_DWORD, nullptr,
-                                  &hostFlag_, &size) == ERROR_SUCCESS;
-    DWORD one = 1;
-    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", REG_DWORD, &one, 4);
+    hostFlag_ = std::make_unique<test::HostFlag>();
+    test::HostFlag::Set(1);
   }
-  static void TearDownTestSuite() {
-    if (hadHostFlag_)
-      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE", REG_DWORD, &hostFlag_, 4);
-    else
-      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHostKey, "AFA_DONE");
-  }
-  static constexpr char kHostKey[] = "Software\\Quillbox";
-  static inline DWORD hostFlag_ = 0;
-  static inline bool hadHostFlag_ = false;
+  static void TearDownTestSuite() { hostFlag_.reset(); }
+  static inline std::unique_ptr<test::HostFlag> hostFlag_;
 
   void SetUp() override {
     for (const Place& p : kTouched) saved_.push_back(Get(p.key, p.name));
