@@ -46,7 +46,7 @@ constexpr char kUsage[] =
     "                                    call them as the toolbar does, print the\n"
     "                                    answers, then run the steps in order:\n"
     "                                    new | release I | release all | wait MS |\n"
-    "                                    processes | service-key | stop | shutdown |\n"
+    "                                    processes | service-key | stop | shutdown | end |\n"
     "                                    menu COMMAND | button COMMAND | enable | disable |\n"
     "                                    info NAME | buttoninfo  (on the newest object) |\n"
     "                                    await EVENT  (until the named event is set, 120 s)\n"
@@ -150,8 +150,18 @@ int ServiceKey() {
   constexpr char kServerKey[] = "Software\\Toolbar\\Server";
   char text[1024] = {};
   DWORD size = sizeof text;
-  const bool written = ::RegGetValueA(HKEY_LOCAL_MACHINE, kServerKey, "SVC_REG_KEY",
-                                      RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS;
+  // In the 32-bit view, where a 32-bit host keeps its machine values.
+  bool written = false;
+  HKEY server = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &server) == ERROR_SUCCESS) {
+    DWORD type = 0;
+    size = sizeof text - 1;
+    written = ::RegQueryValueExA(server, "SVC_REG_KEY", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+              type == REG_SZ;
+    ::RegCloseKey(server);
+  }
   HANDLE event = ::OpenEventA(EVENT_ALL_ACCESS, FALSE, "PlugInSvcRegistry");
   const bool set = event != nullptr && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
   std::printf("SVC_REG_KEY = %s\nPlugInSvcRegistry %s\n", written ? text : "(none)",
@@ -163,7 +173,11 @@ int ServiceKey() {
     ::RegDeleteKeyA(HKEY_USERS, path.c_str());
     std::printf("deleted HKEY_USERS\\%s (%s)\n", path.c_str(),
                 rc == ERROR_SUCCESS ? "done" : "not there");
-    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kServerKey, "SVC_REG_KEY");
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                        &server) == ERROR_SUCCESS) {
+      ::RegDeleteValueA(server, "SVC_REG_KEY");
+      ::RegCloseKey(server);
+    }
     ::ResetEvent(event);
   }
   if (event != nullptr) ::CloseHandle(event);
@@ -366,15 +380,18 @@ class Session {
     }
   }
 
-  // Sets a stop event and waits (bounded) for the program's processes to end.
+  // Sets a stop event (none: the program is ending by itself, after
+  // "disable") and waits (bounded) for the program's processes to end.
   void Stop(const char* eventName) {
     std::vector<HANDLE> processes;
     for (DWORD id : ProgramProcesses()) {
       HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
       if (h) processes.push_back(h);
     }
-    Signal(eventName, true);
-    std::printf("%s set\n", eventName);
+    if (eventName != nullptr) {
+      Signal(eventName, true);
+      std::printf("%s set\n", eventName);
+    }
     for (HANDLE h : processes) {
       const DWORD start = ::GetTickCount();
       const DWORD wait = ::WaitForSingleObject(h, 15000);
@@ -392,7 +409,7 @@ class Session {
       ::CloseHandle(h);
     }
     // TB4Stop is a manual-reset event: left set, it would stop the next start.
-    if (EventIsManualReset(eventName)) Signal(eventName, false);
+    if (eventName != nullptr && EventIsManualReset(eventName)) Signal(eventName, false);
     windows_.clear();
   }
 
@@ -551,6 +568,8 @@ int RunSession(const std::vector<std::string>& args) {
       session.Stop(sentrova::kHostStopEvent);
     } else if (step == "shutdown") {
       session.Stop(sentrova::kHostShutdownEvent);
+    } else if (step == "end") {
+      session.Stop(nullptr);
     } else if (int used = PluginStep(session.Newest(), args, i); used > 0) {
       i += static_cast<size_t>(used - 1);
     } else {

@@ -363,8 +363,10 @@ void TClean::CleanStoredForms() {
     const std::string& user = users.front();
     // The key lies in another account's hive; the host's service, which runs
     // with the rights for it, deletes it when the event is set.
+    // In the 32-bit view, where the (32-bit) host's service looks.
     WriteRegString(HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue, true,
-                   "HKUS\\" + user + "\\" + clean_keys::kProtectedStorage + "\\" + user);
+                   "HKUS\\" + user + "\\" + clean_keys::kProtectedStorage + "\\" + user,
+                   KEY_WOW64_32KEY);
     SignalEvent(kServiceRegistryEvent);
     return;
   }

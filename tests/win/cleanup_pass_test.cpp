@@ -68,20 +68,40 @@ std::string TrashFile(const std::string& name) {
 
 // A registry value (of any type), or the TMP variable, put back as found.
 struct SavedValue {
-  SavedValue(HKEY root, std::string key, const char* name) : root(root), key(std::move(key)), name(name) {
-    found = ::RegGetValueA(root, this->key.c_str(), name, RRF_RT_ANY, &type, data, &(length = 2048)) == 0;
+  SavedValue(HKEY root, std::string key, const char* name, REGSAM view = 0)
+      : root(root), key(std::move(key)), name(name), view(view) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExA(root, this->key.c_str(), 0, KEY_QUERY_VALUE | view, &k) != 0) return;
+    length = sizeof data;
+    found = ::RegQueryValueExA(k, name, nullptr, &type, data, &length) == 0;
+    ::RegCloseKey(k);
   }
   ~SavedValue() {
-    if (found) ::RegSetKeyValueA(root, key.c_str(), name, type, data, length);
-    if (!found) ::RegDeleteKeyValueA(root, key.c_str(), name);
+    HKEY k = nullptr;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k,
+                          nullptr) != 0)
+      return;
+    if (found) ::RegSetValueExA(k, name, 0, type, data, length);
+    if (!found) ::RegDeleteValueA(k, name);
+    ::RegCloseKey(k);
   }
   HKEY root;
   std::string key;
   const char* name;
+  REGSAM view;
   bool found = false;
   DWORD type = 0, length = 0;
   BYTE data[2048] = {};
 };
+// The value the pass hands to the host's service, in the host's 32-bit view.
+void DeleteHandOver() {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceHandOverKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                      &k) != 0)
+    return;
+  ::RegDeleteValueA(k, kServiceHandOverValue);
+  ::RegCloseKey(k);
+}
 struct SavedTemp {
   SavedTemp() { ::GetEnvironmentVariableA("TMP", old, sizeof old); }
   ~SavedTemp() { ::SetEnvironmentVariableA("TMP", old); }
@@ -118,7 +138,8 @@ class CleanPassTest : public ::testing::Test {
   ComApartment com_{COINIT_MULTITHREADED};
   SavedValue recent_{HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent"};
   SavedValue activeX_{HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache"};
-  SavedValue handOver_{HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue};
+  SavedValue handOver_{HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue,
+                       KEY_WOW64_32KEY};
   SavedTemp temp_;
 };
 
@@ -174,7 +195,8 @@ TEST_F(CleanPassTest, EachItemRemovesExactlyItsTraces) {
                    [&] { return FileExists(history.File("c")); }});
   items.push_back({"IE_FILLFORM", [&] { SetText(HKEY_CURRENT_USER, storage, "v", "x"); }, [&] {
                      return test::RegText(HKEY_LOCAL_MACHINE, kServiceHandOverKey,
-                                          kServiceHandOverValue) != "HKUS\\S-1-5-21-7\\" + storage;
+                                          kServiceHandOverValue, KEY_WOW64_32KEY) !=
+                            "HKUS\\S-1-5-21-7\\" + storage;
                    }});
   SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", recent.path());
   SetText(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", activeX);
@@ -183,7 +205,7 @@ TEST_F(CleanPassTest, EachItemRemovesExactlyItsTraces) {
 
   for (const Item& chosen : items) {
     SCOPED_TRACE(chosen.name);
-    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kServiceHandOverKey, kServiceHandOverValue);
+    DeleteHandOver();
     for (const Item& item : items) item.seed();
     for (const Item& item : items) ASSERT_TRUE(item.present()) << "seeding " << item.name;
     Select(chosen.name);

@@ -116,13 +116,18 @@ inline bool RegisterStandInHost() {
 // The unnamed or a named string value of a key below a root; nothing when the
 // key or value is missing.
 inline std::optional<std::string> RegText(HKEY root, const std::string& key,
-                                          const char* name = nullptr) {
-  char buf[2048] = {};
-  DWORD size = sizeof buf;
-  if (::RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
-      ERROR_SUCCESS) {
+                                          const char* name = nullptr, REGSAM view = 0) {
+  HKEY k = nullptr;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &k) != ERROR_SUCCESS) {
     return std::nullopt;
   }
+  char buf[2048] = {};
+  DWORD size = sizeof buf - 1;
+  DWORD type = 0;
+  const LONG rc =
+      ::RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  ::RegCloseKey(k);
+  if (rc != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
   return std::string(buf);
 }
 
