@@ -10,6 +10,10 @@ run "$bin/qbhost.exe" set VRX VRX_ALL bool 1
 run "$bin/qbhost.exe" set VRX SHOW_TRAY bool 1
 
 step "toolbar: a browser window opens; the host asks for the button and picks \"Clean Up Now\""
+# A file in the user's Temp folder, which the clean-up empties.
+user_dir=$(ls -d "$root"/prefix/drive_c/users/*/ | grep -v Public | head -1)
+planted=${user_dir}Temp/toolbar-demo.tmp
+mkdir -p "$(dirname "$planted")"; echo "a temporary file" >"$planted"
 log=$(mktemp)
 # The session keeps its browser window open until the demonstration sets
 # QbhostToolbarDemo, then stops the program as the host does.
@@ -22,10 +26,11 @@ for _ in $(seq 1 100); do
   run "$bin/qbhost.exe" toolbar VRX | grep -q '^Visible=' && break
   sleep 0.2
 done
-# The clean-up worker holds VRX_Run_Clean_Mtx while it runs (probe exit 0: held).
+# The clean-up started from the menu empties Temp: the planted file goes.
 clean_seen=
-for _ in 1 2 3; do
-  if run "$probe" mutex VRX_Run_Clean_Mtx; then clean_seen=1; break; fi
+for _ in $(seq 1 100); do
+  if [ ! -e "$planted" ]; then clean_seen=1; break; fi
+  sleep 0.2
 done
 step "toolbar: what the program pushed to the host's button (qbhost toolbar VRX)"
 records=$(run "$bin/qbhost.exe" toolbar VRX | tr -d '\r')
@@ -73,9 +78,9 @@ else
   missed "the toolbar button's menu"
 fi
 if [ -n "$clean_seen" ]; then
-  observed "\"Clean Up Now\" from the toolbar menu started a clean-up (VRX_Run_Clean_Mtx held)"
+  observed "\"Clean Up Now\" from the toolbar menu ran a clean-up (a planted Temp file is gone)"
 else
-  missed "a clean-up started from the toolbar menu (VRX_Run_Clean_Mtx never held)"
+  missed "a clean-up started from the toolbar menu (the planted Temp file is still there)"
 fi
 
 rm -f "$log"

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "cleanup/clean.h"
 #include "cleanup/clean_thread.h"
@@ -318,16 +319,17 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
   pump.join();
 }
 
-// Two workers at once: one pass. The first one's busy sign waits until the
-// second has given up on the run mutex.
-TEST_F(CleanPassTest, TwoRequestsAtOnceMakeOnePass) {
+// A hundred requests within a second: one pass. The first worker's busy sign
+// waits until every other one has given up on the run mutex.
+TEST_F(CleanPassTest, AHundredRequestsAtOnceMakeOnePass) {
+  constexpr int kRequests = 100;
   Select("");
   const std::string probe = test::Quoted(test::BinDir() + "sentrova_probe.exe");
   struct Sign final : BusyIndicator {
     explicit Sign(std::string probe) : probe(std::move(probe)) {}
     void ShowBusy() override {
       ++busy;
-      test::WaitFor([&] { return finished.load() == 1; }, 60000);
+      test::WaitFor([&] { return finished.load() == kRequests - 1; }, 60000);
     }
     void ShowIdle() override {
       // The sign goes back while the run mutex is still held (probe: 0).
@@ -344,9 +346,9 @@ TEST_F(CleanPassTest, TwoRequestsAtOnceMakeOnePass) {
     if (RunCleanWorker(false, sign)) ++passes;
     ++sign->finished;
   };
-  std::thread a(worker), b(worker);
-  a.join();
-  b.join();
+  std::vector<std::thread> requests;
+  for (int i = 0; i < kRequests; ++i) requests.emplace_back(worker);
+  for (std::thread& request : requests) request.join();
   EXPECT_EQ(passes, 1);
   EXPECT_EQ(sign->busy, 1);
   EXPECT_TRUE(sign->heldAtIdle);

@@ -12,6 +12,7 @@
 
 #include "cleanup/pending_text.h"
 #include "cleanup/restart_operations.h"
+#include "platform/com.h"
 #include "platform/handle.h"
 #include "platform/registry.h"
 #include "platform/system_facts.h"
@@ -386,6 +387,67 @@ TEST(DeleteFolderContents, LockedFileIsDeferredAndKeepsItsFolder) {
   EXPECT_FALSE(FileExists(top + "other.tmp"));
   EXPECT_TRUE(FileExists(top + "busy"));
   EXPECT_TRUE(FileExists(top));
+}
+
+// Entries of a folder by the long-path form of its name (nothing but "." and "..": none).
+int EntriesIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int entries = 0;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") ++entries;
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+  return entries;
+}
+
+void RemoveLongTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveLongTree(path);
+      } else {
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+// A tree deeper than the classic 260-character limit: the emptying goes on
+// past it, deletes what it reaches and reports whether anything was left.
+TEST(DeleteFolderContents, APathLongerThan260CharactersDoesNotStopIt) {
+  ScratchDir temp;
+  const std::string top = temp.path() + "long\\";
+  ASSERT_TRUE(MakeFolder(top));
+  ASSERT_TRUE(WriteFileText(top + "first.tmp", "1"));
+  std::wstring deep = L"\\\\?\\" + AnsiToWide(top.substr(0, top.size() - 1));
+  const std::wstring topLong = deep;
+  for (int level = 0; level < 5; ++level) {
+    deep += L"\\" + std::wstring(60, static_cast<wchar_t>(L'a' + level));
+    ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ASSERT_GT(deep.size(), 300u);
+  const std::wstring deepFile = deep + L"\\deep.tmp";
+  HANDLE file = ::CreateFileW(deepFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  ASSERT_TRUE(WriteFileText(top + "last.tmp", "2"));
+
+  const bool emptied = DeleteFolderContents(top + "*.*", false, nullptr, kNtRoad);
+  EXPECT_FALSE(FileExists(top + "first.tmp"));
+  EXPECT_FALSE(FileExists(top + "last.tmp"));
+  EXPECT_EQ(emptied, EntriesIn(topLong) == 0);
+  RemoveLongTree(topLong);
 }
 
 TEST(DeleteFolderContents, EmptyOrMissingFolder) {
