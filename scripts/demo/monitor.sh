@@ -38,7 +38,6 @@ shoot() {  # name caption [caption]
   import -window root "$shots/.full.png"
   convert "$shots/.full.png" -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage "$shots/monitor-$1.png"
   rm -f "$shots/.full.png"
-  [ -d "$top/docs/screenshots" ] && cp "$shots/monitor-$1.png" "$top/docs/screenshots/"
   echo "picture: $shots/monitor-$1.png"
 }
 
