@@ -15,30 +15,18 @@
 #include <vector>
 
 #include "state/process_state.h"
+#include "platform/com.h"
 #include "ui/main_form.h"
+#include "win/browser_double.h"
 #include "win/host_test_support.h"
 #include "win/recorded_actions.h"
+#include "win/recording_tray.h"
 
 namespace sentrova {
 namespace {
 
 using test::Calls;
-
-// The records go to the window's own thread only (other threads post).
-class RecordingTray final : public TrayNotifier {
- public:
-  bool Notify(DWORD command, const NOTIFYICONDATAA& record) override {
-    records.push_back({command, record.hIcon});
-    return true;
-  }
-  int Count(DWORD command) const {
-    int n = 0;
-    for (const auto& r : records) n += r.first == command ? 1 : 0;
-    return n;
-  }
-  HICON LastIcon() const { return records.empty() ? nullptr : records.back().second; }
-  std::vector<std::pair<DWORD, HICON>> records;
-};
+using test::RecordingTray;
 
 void Pump() {
   MSG msg;
@@ -91,6 +79,7 @@ class MainForm : public ::testing::Test {
   // The tray icon reports a mouse message; the handler runs before this returns.
   void Mouse(UINT mouse) { ::SendMessageA(form_->Handle(), kTrayCallbackMessage, 1, mouse); }
 
+  ComApartment com_{COINIT_MULTITHREADED};
   test::RecordedActions actions_;
   RecordingTray tray_;
   std::unique_ptr<TMainForm> form_;
@@ -127,6 +116,26 @@ TEST_F(MainForm, EachMenuItemReachesTheProgram) {
   }
 }
 
+TEST_F(MainForm, HelpAndAboutOpenTheirAddressesAndABlankOneOpensNothing) {
+  test::BrowserDouble browser;
+  ASSERT_TRUE(browser.Registered());
+  State().HelpUrl.Set("http://help.example.test/");
+  State().AboutUrl.Set(" \t");
+  struct Row {
+    int downs;
+    Calls calls;
+  } rows[] = {{3, {"Visible -1", "HWND", "Navigate2 http://help.example.test/"}}, {4, {}}};
+  for (const Row& row : rows) {
+    MenuDriver driver(row.downs);
+    Mouse(WM_RBUTTONDOWN);
+    EXPECT_TRUE(driver.Finish());
+    EXPECT_EQ(browser.Take(), row.calls) << "item " << row.downs;
+  }
+  EXPECT_EQ(actions_.Take(), Calls{});
+  State().HelpUrl.Set("");
+  State().AboutUrl.Set("");
+}
+
 TEST_F(MainForm, TaskbarRestartReAddsOnlyAShownIcon) {
   const UINT restart = ::RegisterWindowMessageA("TaskbarCreated");
   struct Row {
@@ -161,6 +170,14 @@ TEST_F(MainForm, OtherThreadsHandTheirChangesToTheWindow) {
   std::thread([&] { busy->ShowBusy(); }).join();
   Pump();
   EXPECT_EQ(tray_.records.size(), records);
+}
+
+TEST_F(MainForm, AnOlderRequestFromAnotherThreadNeverOverrulesANewerOne) {
+  std::thread([&] { form_->ShowTrayIcon(true); }).join();  // posted
+  form_->ShowTrayIcon(false);                              // on the window's thread: at once
+  Pump();
+  EXPECT_FALSE(form_->TrayIconShown());
+  EXPECT_EQ(tray_.Count(NIM_ADD), 0);
 }
 
 TEST_F(MainForm, LogonEndEndsTheProgramWhileCloseDoesNot) {
