@@ -1,8 +1,7 @@
 // The Internet Explorer application object, replaced for this process by a
 // double that records the product's calls in order ("Width 456", "HWND",
-// "Navigate2 http://...") and hands out a window of the test's own, which
-// takes the size it is given. The calling thread must be in the
-// multithreaded apartment.
+// "Navigate2 http://...") and hands out a window of the test's own. The
+// calling thread must be in the multithreaded apartment.
 #pragma once
 
 #include <windows.h>
@@ -37,8 +36,8 @@ class BrowserDouble {
   class Browser final : public WebBrowserBase {
    public:
     explicit Browser(BrowserDouble& owner) : owner_(owner) {}
-    STDMETHODIMP put_Width(LONG width) override { return Size("Width", width, true); }
-    STDMETHODIMP put_Height(LONG height) override { return Size("Height", height, false); }
+    STDMETHODIMP put_Width(LONG v) override { return Put("Width", v); }
+    STDMETHODIMP put_Height(LONG v) override { return Put("Height", v); }
     STDMETHODIMP put_MenuBar(VARIANT_BOOL v) override { return Put("MenuBar", v); }
     STDMETHODIMP put_ToolBar(int v) override { return Put("ToolBar", v); }
     STDMETHODIMP put_AddressBar(VARIANT_BOOL v) override { return Put("AddressBar", v); }
@@ -64,13 +63,6 @@ class BrowserDouble {
     HRESULT Put(const char* what, long value) {
       owner_.Add(std::string(what) + " " + std::to_string(value));
       return S_OK;
-    }
-    HRESULT Size(const char* what, LONG value, bool width) {
-      RECT r{};
-      ::GetWindowRect(owner_.window, &r);
-      ::SetWindowPos(owner_.window, nullptr, 0, 0, width ? value : r.right - r.left,
-                     width ? r.bottom - r.top : value, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-      return Put(what, value);
     }
     BrowserDouble& owner_;
   };

@@ -56,31 +56,4 @@ class ClassOverride final : public IClassFactory {
   std::atomic<int> creations_{0};
 };
 
-// A COM object that offers nothing but IUnknown.
-class BareObject final : public IUnknown {
- public:
-  static HRESULT Create(REFIID iid, void** out) {
-    BareObject* object = new BareObject;
-    const HRESULT hr = object->QueryInterface(iid, out);
-    object->Release();
-    return hr;
-  }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    *out = nullptr;
-    if (iid != IID_IUnknown) return E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
-
 }  // namespace sentrova::test

@@ -15,9 +15,7 @@
 #include <vector>
 
 #include "state/process_state.h"
-#include "platform/com.h"
 #include "ui/main_form.h"
-#include "win/browser_double.h"
 #include "win/host_test_support.h"
 #include "win/recorded_actions.h"
 #include "win/recording_tray.h"
@@ -79,7 +77,6 @@ class MainForm : public ::testing::Test {
   // The tray icon reports a mouse message; the handler runs before this returns.
   void Mouse(UINT mouse) { ::SendMessageA(form_->Handle(), kTrayCallbackMessage, 1, mouse); }
 
-  ComApartment com_{COINIT_MULTITHREADED};
   test::RecordedActions actions_;
   RecordingTray tray_;
   std::unique_ptr<TMainForm> form_;
@@ -114,26 +111,6 @@ TEST_F(MainForm, EachMenuItemReachesTheProgram) {
     EXPECT_EQ(actions_.Take(), row.calls) << "item " << row.downs;
     EXPECT_EQ(removed_, row.removed);
   }
-}
-
-TEST_F(MainForm, HelpAndAboutOpenTheirAddressesAndABlankOneOpensNothing) {
-  test::BrowserDouble browser;
-  ASSERT_TRUE(browser.Registered());
-  State().HelpUrl.Set("http://help.example.test/");
-  State().AboutUrl.Set(" \t");
-  struct Row {
-    int downs;
-    Calls calls;
-  } rows[] = {{3, {"Visible -1", "HWND", "Navigate2 http://help.example.test/"}}, {4, {}}};
-  for (const Row& row : rows) {
-    MenuDriver driver(row.downs);
-    Mouse(WM_RBUTTONDOWN);
-    EXPECT_TRUE(driver.Finish());
-    EXPECT_EQ(browser.Take(), row.calls) << "item " << row.downs;
-  }
-  EXPECT_EQ(actions_.Take(), Calls{});
-  State().HelpUrl.Set("");
-  State().AboutUrl.Set("");
 }
 
 TEST_F(MainForm, TaskbarRestartReAddsOnlyAShownIcon) {

@@ -32,7 +32,7 @@ class OwnSettingsWindow : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(host_.Registered());
     ASSERT_TRUE(browser_.Registered());
-    window_ = ::CreateWindowExA(0, "STATIC", "settings", WS_OVERLAPPEDWINDOW, 5, 5, 100, 100,
+    window_ = ::CreateWindowExA(0, "STATIC", "settings", WS_OVERLAPPEDWINDOW, 5, 5, 300, 200,
                                 nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window_, nullptr);
     browser_.window = window_;
@@ -64,21 +64,23 @@ class OwnSettingsWindow : public ::testing::Test {
     ::RegCloseKey(key);
     return value;
   }
-  // Shown, on top of every other window, 456 x 526 at the middle of the
-  // screen less 230 and 245.
+  // Shown, on top of every other window, at the middle of the screen less
+  // 230 and 245, its size kept.
   void ExpectInFront() {
     RECT r{};
     ::GetWindowRect(window_, &r);
     EXPECT_EQ(r.left, ::GetSystemMetrics(SM_CXSCREEN) / 2 - 230);
     EXPECT_EQ(r.top, ::GetSystemMetrics(SM_CYSCREEN) / 2 - 245);
-    EXPECT_EQ(r.right - r.left, 456);
-    EXPECT_EQ(r.bottom - r.top, 526);
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_EQ(r.bottom - r.top, 200);
     EXPECT_NE(::GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_TRUE(::IsWindowVisible(window_));
   }
 
   ComApartment com_{COINIT_MULTITHREADED};
-  test::ClassOverride host_{kHostServiceClassId, test::BareObject::Create};
+  // The host's service class hands out an object without ITB4Server.
+  test::ClassOverride host_{kHostServiceClassId,
+                            [this](REFIID iid, void** out) { return host_.QueryInterface(iid, out); }};
   test::BrowserDouble browser_;
   HWND window_ = nullptr;
 };
