@@ -19,6 +19,7 @@
 #include "platform/com.h"
 #include "platform/named_objects.h"
 #include "platform/registry.h"
+#include "toolkit/tray_icon.h"
 
 namespace {
 
@@ -48,7 +49,9 @@ constexpr char kUsage[] =
     "                                    new | release I | release all | wait MS |\n"
     "                                    processes | service-key | stop | shutdown | end |\n"
     "                                    menu COMMAND | button COMMAND | enable | disable |\n"
-    "                                    info NAME | buttoninfo  (on the newest object) |\n"
+    "                                    info NAME | buttoninfo | configchanged\n"
+    "                                    (on the newest object) |\n"
+    "                                    tray N  (choose item N of the tray menu) |\n"
     "                                    await EVENT  (until the named event is set, 120 s)\n"
     "qbhost machine NAME [VALUE]         read or write a text value of the host's machine\n"
     "                                    key HKLM\\Software\\Quillbox (32-bit view;\n"
@@ -310,6 +313,9 @@ std::string ProcessList() {
   return text.empty() ? "none" : text;
 }
 
+std::string OneLine(const std::string& text);
+std::string ImageSummary(SAFEARRAY* image);
+
 class Session {
  public:
   ~Session() { windows_.clear(); }
@@ -362,6 +368,27 @@ class Session {
     plugin->GetAboutUrl(about.put());
     std::printf("  help address: %s\n  about address: %s\n", help.Ansi().c_str(),
                 about.Ansi().c_str());
+    Bstr pages;
+    SAFEARRAY* pagesImage = nullptr;
+    plugin->GetSettingsPages(pages.put(), &pagesImage);
+    std::printf("  settings pages:\n");
+    const std::string list = pages.Ansi();
+    for (size_t start = 0; start < list.size();) {
+      size_t end = list.find("\r\n", start);
+      if (end == std::string::npos) end = list.size();
+      std::printf("    %s\n", list.substr(start, end - start).c_str());
+      start = end + 2;
+    }
+    std::printf("  settings pages image: %s\n", ImageSummary(pagesImage).c_str());
+    // The slots without a name, as the toolbar calls them.
+    Bstr slot14;
+    SHORT slot19 = -1;
+    const HRESULT hr13 = plugin->Reserved13(0, 0, 0);
+    const HRESULT hr14 = plugin->Reserved14(slot14.put());
+    const HRESULT hr19 = plugin->Reserved19(&slot19);
+    std::printf("  slot 13: 0x%08lx; slot 14: \"%s\" (0x%08lx); slot 19: %d (0x%08lx)\n",
+                static_cast<unsigned long>(hr13), OneLine(slot14.Ansi()).c_str(),
+                static_cast<unsigned long>(hr14), slot19, static_cast<unsigned long>(hr19));
     windows_.push_back({number, std::move(plugin)});
     return true;
   }
@@ -489,7 +516,9 @@ int PluginStep(ITB4Plugin* plugin, const std::vector<std::string>& args, size_t 
   }
   const bool withArgument = step == "menu" || step == "button" || step == "info";
   if (withArgument && i + 1 >= args.size()) return 0;
-  if (!withArgument && step != "enable" && step != "disable" && step != "buttoninfo") return 0;
+  if (!withArgument && step != "enable" && step != "disable" && step != "buttoninfo" &&
+      step != "configchanged")
+    return 0;
   if (plugin == nullptr) {
     std::printf("%s: no plug-in object\n", step.c_str());
     return withArgument ? 2 : 1;
@@ -498,8 +527,10 @@ int PluginStep(ITB4Plugin* plugin, const std::vector<std::string>& args, size_t 
     PrintButtonInfo(plugin);
     return 1;
   }
-  if (step == "enable" || step == "disable") {
-    const HRESULT hr = step == "enable" ? plugin->EnablePlugin() : plugin->DisablePlugin();
+  if (step == "enable" || step == "disable" || step == "configchanged") {
+    const HRESULT hr = step == "enable"    ? plugin->EnablePlugin()
+                       : step == "disable" ? plugin->DisablePlugin()
+                                           : plugin->ConfigChanged();
     std::printf("%s: 0x%08lx\n", step.c_str(), static_cast<unsigned long>(hr));
     return 1;
   }
@@ -539,6 +570,50 @@ int MachineValue(const std::string& name, const std::string* value) {
   return 0;
 }
 
+// The visible popup menu of a process, or null.
+HWND ShownMenuOf(DWORD processId) {
+  for (HWND menu = nullptr; (menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr));) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(menu, &owner);
+    if (owner == processId && ::IsWindowVisible(menu)) return menu;
+  }
+  return nullptr;
+}
+
+// Waits (bounded) until `done` holds; false when it never did.
+template <class Done>
+bool WaitUntil(Done done, DWORD limitMs) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > limitMs) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+// Chooses item N of the program's tray menu as a user does: a right click
+// on the tray icon (the first icon of the program's hidden window), then N
+// presses of the down key and Enter; returns when the menu has closed.
+void TrayItem(int item) {
+  const HWND window = ::FindWindowA("VRXWndClass", "VRX");
+  if (window == nullptr) {
+    std::printf("tray %d: the program has no tray window\n", item);
+    return;
+  }
+  DWORD program = 0;
+  ::GetWindowThreadProcessId(window, &program);
+  ::PostMessageA(window, sentrova::kTrayCallbackMessage, 1, WM_RBUTTONDOWN);
+  HWND menu = nullptr;
+  if (!WaitUntil([&] { return (menu = ShownMenuOf(program)) != nullptr; }, 20000)) {
+    std::printf("tray %d: the menu did not open\n", item);
+    return;
+  }
+  for (int i = 0; i < item; ++i) ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+  ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  const bool closed = WaitUntil([&] { return ShownMenuOf(program) == nullptr; }, 20000);
+  std::printf("tray %d: %s\n", item, closed ? "chosen" : "the menu stays open");
+}
+
 int RunSession(const std::vector<std::string>& args) {
   size_t i = 0;
   int count = 1;
@@ -570,6 +645,8 @@ int RunSession(const std::vector<std::string>& args) {
       session.Stop(sentrova::kHostShutdownEvent);
     } else if (step == "end") {
       session.Stop(nullptr);
+    } else if (step == "tray" && i + 1 < args.size()) {
+      TrayItem(std::atoi(args[++i].c_str()));
     } else if (int used = PluginStep(session.Newest(), args, i); used > 0) {
       i += static_cast<size_t>(used - 1);
     } else {

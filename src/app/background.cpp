@@ -112,25 +112,33 @@ class ProgramLoopServices final : public LoopServices {
   }
   void SetTray(bool show, bool store) override {
     ProcessState& st = State();
+    bool shown = false;
     {
       // Callers on several threads: the shown state and the order of the
       // icon changes stay together, and the window outlives the change.
       std::lock_guard<std::mutex> lock(MainWindowMutex());
-      st.TrayShown = show && st.Enabled;
+      shown = show && st.Enabled;
+      st.TrayShown = shown;
       TMainForm* form = st.MainWindow;
-      // Without the main window (or its tray icon) nothing is shown or stored.
-      if (form == nullptr) return;
-      form->ShowTrayIcon(st.TrayShown);
+      // Without the main window or its tray icon nothing is shown or stored.
+      if (form == nullptr || !form->HasTrayIcon()) return;
+      form->ShowTrayIcon(shown);
     }
-    // The stored value is what is shown: asking to show the icon of a
-    // disabled plug-in stores false.
+    // The stored value is what this caller showed (another caller may have
+    // changed the tray since): asking to show the icon of a disabled plug-in
+    // stores false.
     if (store) {
       Guarded([&] {
         TConfig config;
-        config.SetBool(config_keys::kShowTray, st.TrayShown, true);
+        config.SetBool(config_keys::kShowTray, shown, true);
         config.Commit();
       });
     }
+  }
+  void HideTray() override {
+    std::lock_guard<std::mutex> lock(MainWindowMutex());
+    State().TrayShown = false;
+    if (TMainForm* form = State().MainWindow) form->ShowTrayIcon(false);
   }
   void UpdateToolbarMenu(bool trayShown) override {
     UpdateToolbar(ToolbarPart::kMenu, trayShown ? 1 : 0);

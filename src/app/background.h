@@ -33,6 +33,9 @@ class LoopServices {
   virtual void WaitForScanner(TVRXScanner* scanner, DWORD timeoutMs) = 0;
   // Shows or hides the tray icon (and, when told to, stores SHOW_TRAY).
   virtual void SetTray(bool show, bool store) = 0;
+  // The loop has ended: the tray icon goes at once, before the slower steps
+  // of shutdown (SHOW_TRAY is left as it is).
+  virtual void HideTray() = 0;
   // Pushes the toolbar menu to the host.
   virtual void UpdateToolbarMenu(bool trayShown) = 0;
   // Creates the Customize Cookies dialog, hidden, with the main window as parent.

@@ -1,9 +1,9 @@
 #include "app/run_loop.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "app/background.h"
+#include "app/loop_wait.h"
 #include "app/schedule.h"
 #include "app/tick_deadline.h"
 #include "platform/date_time_win.h"
@@ -17,14 +17,8 @@ namespace sentrova {
 
 namespace {
 
-// The longest the loop blocks when something is due but its pass did not
-// deal with it (a failed scanner start, a clean-up still due): the next try
-// comes no later than a 10 ms poll would make it.
-constexpr DWORD kRetryMs = 10;
-// A schedule counts in local date-time, which a clock change can move. The
-// hidden main window receives WM_TIMECHANGE and wakes the loop then; this cap
-// is the safety net for a change nobody announced.
-constexpr DWORD kLongestScheduleWaitMs = 60000;
+// After a failed wait the loop tries again a poll later.
+constexpr DWORD kRetryMs = kLoopPollMs;
 // Without a start request from a connecting plug-in object the scanner
 // starts this long after the loop began.
 constexpr DWORD kScannerStartDelayMs = 15000;
@@ -79,14 +73,12 @@ bool StopSignalled(WatchedEvent& event) {
   return true;
 }
 
-bool TickPassed(DWORD deadline) { return TickDeadlinePassed(::GetTickCount(), deadline); }
-
 class Loop {
  public:
   explicit Loop(LoopServices& services)
       : services_(services),
         hadWindow_(State().MainWindow.load() != nullptr),
-        scannerDeadline_(TickDeadline(::GetTickCount(), kScannerStartDelayMs)) {}
+        scannerDeadline_(::GetTickCount(), kScannerStartDelayMs) {}
 
   void Run() {
     SetRunLoopThread(::GetCurrentThreadId());
@@ -122,7 +114,7 @@ class Loop {
 
     if (!st.ScannerStarted && st.Enabled) {
       Guarded([&] {
-        if (TickPassed(scannerDeadline_) || startScan_.Take()) StartScanner();
+        if (scannerDeadline_.Passed(::GetTickCount()) || startScan_.Take()) StartScanner();
       });
     }
     if (!PumpAndContinue()) return false;
@@ -176,29 +168,20 @@ class Loop {
 
   // How long the loop may block: 0 when the next pass must follow at once,
   // INFINITE when only an event, a wake or a message can bring work.
-  DWORD Timeout(bool scannerWaits) const {
+  DWORD Timeout(bool scannerWaits) {
     ProcessState& st = State();
+    LoopWaitFacts facts;
     // A flag changed on this thread (by a window procedure or a part the
     // loop called) after the pass looked at it.
-    if (!st.Running || WindowGone() || (st.HostReady && !st.HostStartDone)) return 0;
-    DWORD timeout = INFINITE;
-    if (scannerWaits) {
-      const int32_t left = static_cast<int32_t>(scannerDeadline_ - ::GetTickCount());
-      // The deadline counts as passed only once the tick count is beyond it.
-      timeout = left >= 0 ? static_cast<DWORD>(left) + 1 : kRetryMs;
-    }
+    facts.passAtOnce = !st.Running || WindowGone() || (st.HostReady && !st.HostStartDone);
+    facts.wakeable = RunLoopWakeEvent() != nullptr;
+    facts.scannerWaits = scannerWaits;
+    facts.scannerDeadlineMs = scannerDeadline_.MsLeft(::GetTickCount());
     const ScheduleState schedule = Schedule();
-    if (schedule.armed && st.Enabled) {
-      const double leftMs = (schedule.nextClean - NowLocal()) * kMsPerDay;
-      // A date the host handed over as not-a-number never falls due.
-      DWORD scheduleMs = std::isnan(leftMs) ? INFINITE : kRetryMs;
-      if (leftMs >= 0) {
-        scheduleMs = leftMs >= kLongestScheduleWaitMs ? kLongestScheduleWaitMs
-                                                      : static_cast<DWORD>(leftMs) + 1;
-      }
-      if (scheduleMs < timeout) timeout = scheduleMs;
-    }
-    return timeout;
+    facts.cleanUpScheduled = schedule.armed && st.Enabled;
+    facts.cleanUpDueMs = (schedule.nextClean - NowLocal()) * kMsPerDay;
+    const uint32_t wait = LoopWaitMs(facts);
+    return wait == kWaitWithoutLimit ? INFINITE : static_cast<DWORD>(wait);
   }
 
   static ScheduleState Schedule() {
@@ -231,7 +214,7 @@ class Loop {
   WatchedEvent refresh_{events_.refresh};
   WatchedEvent startScan_{events_.startScan};
   const bool hadWindow_;
-  const DWORD scannerDeadline_;
+  StartDeadline scannerDeadline_;
   bool loaded_ = false;
 };
 
@@ -281,6 +264,10 @@ void RunLoop(LoopServices& services) {
   // An error in the loop's own steps ends it, like a stop request; the
   // events are closed on the way out.
   Guarded([&] { Loop(services).Run(); });
+  // Whatever ended the loop (the host's stop, DisablePlugin, the logon's
+  // end), the tray icon goes now, not when shutdown destroys the window: a
+  // hide that a COM thread posted is not pumped any more.
+  Guarded([&] { services.HideTray(); });
 }
 
 void RunLoop() { RunLoop(ProgramServices()); }

@@ -33,6 +33,7 @@ void PumpMainWindow(LoopServices& services);
 // message for the main window, a wake (WakeRunLoop, or a store to one of the
 // flags the loop watches) or the next due time. TB4Stop is never reset here:
 // while the host keeps it set, a new process leaves at its first pass.
+// On the way out it hides the tray icon.
 void RunLoop(LoopServices& services);
 void RunLoop();
 

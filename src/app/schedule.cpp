@@ -12,7 +12,7 @@ int ParseRunDelay(std::string_view text) {
 }
 
 double RunPeriodStep(std::string_view text) {
-  const std::string unit = LowerAscii(text);
+  const std::string unit = LowerAscii(Trim(text));
   if (unit == "m") return kOneMinute;
   if (unit == "h") return kOneHour;
   if (unit == "d") return 1.0;

@@ -34,7 +34,8 @@ struct ScheduleState {
 int ParseRunDelay(std::string_view text);
 
 // RUN_PERIOD's step in days: "m" a minute, "h" an hour, "d" a day, in either
-// letter case but not trimmed; 0 for anything else.
+// letter case and trimmed of blanks and control characters, as the settings
+// page reads it when it picks the option to show; 0 for anything else.
 double RunPeriodStep(std::string_view text);
 
 // Re-reads the schedule. RUN_AUTO off leaves the state disarmed; a delay that

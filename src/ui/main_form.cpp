@@ -1,7 +1,6 @@
 #include "ui/main_form.h"
 
 #include <atomic>
-#include <cstddef>
 #include <mutex>
 
 #include "branding/translate.h"
@@ -15,22 +14,11 @@ namespace sentrova {
 
 namespace {
 
-// Posted to the window by other threads: wParam 1 shows, 0 hides.
-constexpr UINT kShowTrayMessage = WM_APP + 0x201;
+// Posted to the window by other threads: show or hide the tray icon as
+// last asked.
+constexpr UINT kApplyTrayMessage = WM_APP + 0x201;
 // Posted by the busy indicator: wParam 1 busy, 0 idle.
 constexpr UINT kBusyMessage = WM_APP + 0x202;
-
-// The first-version record size of this build: up to the 64-character tip.
-constexpr DWORD kWordSizeRecord = static_cast<DWORD>(offsetof(NOTIFYICONDATAA, szTip) + 64);
-
-class WordSizeNotifier final : public TrayNotifier {
- public:
-  bool Notify(DWORD command, const NOTIFYICONDATAA& record) override {
-    NOTIFYICONDATAA copy = record;
-    copy.cbSize = kWordSizeRecord;
-    return ::Shell_NotifyIconA(command, &copy) != FALSE;
-  }
-};
 
 IconHandle LoadOwnIcon(const char* name) {
   return IconHandle(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), name, IMAGE_ICON,
@@ -54,11 +42,6 @@ class PostedBusyIndicator final : public BusyIndicator {
 };
 
 }  // namespace
-
-TrayNotifier& WordSizeTray() {
-  static WordSizeNotifier notifier;
-  return notifier;
-}
 
 TMainForm::TMainForm(TrayNotifier& notifier) : window_(ControlKind::App, nullptr, "VRX") {
   // 1. A window without any visible style: it is never shown.
@@ -94,6 +77,7 @@ TMainForm::TMainForm(TrayNotifier& notifier) : window_(ControlKind::App, nullptr
     tray_ = std::make_unique<TTrayIcon>(window_, LoadOwnIcon("MAINICON"), false, notifier);
     tray_->SetTooltip(TranslateText("Sentrova"));
     tray_->onMouse = [this](TTrayIcon&, UINT mouse) { OnTrayMouse(mouse); };
+    hasTrayIcon_ = tray_->Icon() != nullptr;
   });
   busy_ = std::make_shared<PostedBusyIndicator>(window_.HandleIfCreated());
   Guarded([&] { window_.AddHook(this, [this](TMessage& m) { return OnMessage(m); }); });
@@ -116,12 +100,19 @@ HWND TMainForm::Handle() const { return window_.HandleIfCreated(); }
 HACCEL TMainForm::Accelerators() const { return window_.Accelerators(); }
 
 void TMainForm::ShowTrayIcon(bool shown) {
+  trayWanted_ = shown;
   const HWND window = Handle();
   if (window == nullptr || !tray_) return;
   if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId()) {
-    ::PostMessageA(window, kShowTrayMessage, shown ? 1 : 0, 0);
+    ::PostMessageA(window, kApplyTrayMessage, 0, 0);
     return;
   }
+  ApplyTray();
+}
+
+void TMainForm::ApplyTray() {
+  if (!tray_) return;
+  const bool shown = trayWanted_;
   tray_->SetActive(shown);
   tray_->SetAutoRecreate(shown);
 }
@@ -149,8 +140,8 @@ bool TMainForm::OnMessage(TMessage& m) {
       m.result = 0;
       State().Running = false;
       return false;
-    case kShowTrayMessage:
-      ShowTrayIcon(m.wParam != 0);
+    case kApplyTrayMessage:
+      ApplyTray();
       return true;
     case kBusyMessage:
       ApplyBusy(m.wParam != 0);

@@ -6,11 +6,14 @@
 // The form, its window and its tray icon belong to the main thread, which
 // creates and destroys them. Other threads change the tray only through
 // ShowTrayIcon and the busy indicator, which hand the change to the main
-// thread as a posted message.
+// thread as a posted message. ShowTrayIcon's message carries no value: the
+// window applies the state last asked for, so an older request that arrives
+// late never overrules a newer one made on the main thread.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -30,16 +33,11 @@ enum TrayCommand : int {
   kTrayRemoveIcon = 5,
 };
 
-// The shell's notification area, addressed with the first-version record of
-// the build's own word size (88 bytes for 32-bit code, 104 for 64-bit code):
-// a 64-bit shell may refuse the 32-bit size.
-TrayNotifier& WordSizeTray();
-
 class TMainForm {
  public:
   // Builds the window, the tray menu and the (hidden) tray icon; a step
   // that fails leaves the parts made so far.
-  explicit TMainForm(TrayNotifier& notifier = WordSizeTray());
+  explicit TMainForm(TrayNotifier& notifier = ShellTray());
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
@@ -57,6 +55,8 @@ class TMainForm {
   // posted to it.
   void ShowTrayIcon(bool shown);
   bool TrayIconShown() const;
+  // Whether the form has a tray icon that can show: made, with its image.
+  bool HasTrayIcon() const { return hasTrayIcon_; }
 
   // The busy sign of the clean-up worker: swaps the tray image for WORKICON
   // and back. It stays valid after the form is gone and then does nothing.
@@ -71,11 +71,14 @@ class TMainForm {
   void OnTrayMouse(UINT mouseMessage);
   void RunCommand(int command);
   void ApplyBusy(bool busy);
+  void ApplyTray();
 
   TControl window_;
   std::unique_ptr<TTrayIcon> tray_;
   std::unique_ptr<TMenu> menu_;
   UINT syncMessage_ = 0;
+  bool hasTrayIcon_ = false;
+  std::atomic<bool> trayWanted_{false};  // the state ShowTrayIcon last asked for
   IconHandle idleIcon_;  // the image put aside while the busy icon shows
   std::shared_ptr<BusyIndicator> busy_;
 };

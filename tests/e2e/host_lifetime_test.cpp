@@ -14,6 +14,7 @@
 #include "platform/com.h"
 #include "platform/handle.h"
 #include "platform/named_objects.h"
+#include "platform/registry.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {
@@ -367,6 +368,52 @@ TEST_F(HostSession, StandInHostSessionShowsTheProgramAtWork) {
   EXPECT_NE(run.output.find("window 3: plug-in object created"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("with exit code 0"), std::string::npos) << run.output;
   EXPECT_TRUE(SentrovaProcesses().empty());
+}
+
+// How often `part` occurs in `text`.
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(HostSession, StandInHostCallsEverySlotAndPrintsTheAnswers) {
+  // The browser that help and about open is the stand-in of tests/doubles.
+  constexpr char kBrowserServer[] =
+      "CLSID\\{0002DF01-0000-0000-C000-000000000046}\\LocalServer32";
+  constexpr char kBrowserLog[] = "Software\\SentrovaTests\\IeDouble";
+  const std::string original = ReadRegString(HKEY_CLASSES_ROOT, kBrowserServer, "", "");
+  WriteRegString(HKEY_CLASSES_ROOT, kBrowserServer, "", true,
+                 Quoted(test::BinDir() + "ie_double.exe"));
+  DeleteRegKey(HKEY_CURRENT_USER, kBrowserLog);
+  const test::CapturedRun run = test::RunCaptured(
+      Quoted(test::QbhostExe()) + " session configchanged menu HELP menu ABOUT tray 3 tray 4 stop",
+      120000);
+  const std::string help = ConfigValue("HELP_URL");
+  const std::string about = ConfigValue("ABOUT_URL");
+  auto log = [&] { return ReadRegString(HKEY_CURRENT_USER, kBrowserLog, "Log", ""); };
+  // Each address opened twice: through the toolbar menu and the tray menu.
+  EXPECT_TRUE(test::WaitFor([&] { return Occurrences(log(), "Released") == 4; }, 20000)) << log();
+  EXPECT_EQ(Occurrences(log(), "Navigate2 " + help + " "), 2u) << log();
+  EXPECT_EQ(Occurrences(log(), "Navigate2 " + about + " "), 2u) << log();
+  if (original.empty()) {
+    DeleteRegKey(HKEY_CLASSES_ROOT, kBrowserServer);
+  } else {
+    WriteRegString(HKEY_CLASSES_ROOT, kBrowserServer, "", true, original);
+  }
+  DeleteRegKey(HKEY_CURRENT_USER, kBrowserLog);
+
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  for (const char* line : {"  settings pages:", "/opt_general\r\n", "/opt_cleanup\r\n",
+                           "/opt_security\r\n", "    Sentrova=res://",
+                           "    Clean Up Settings=res://", "    Security Monitoring=res://",
+                           "slot 13: 0x00000000; slot 14: \"\" (0x00000000); slot 19: 0",
+                           "configchanged: 0x00000000", "menu HELP: 0x00000000",
+                           "menu ABOUT: 0x00000000", "tray 3: chosen", "tray 4: chosen",
+                           "with exit code 0"}) {
+    EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
+  }
 }
 
 }  // namespace

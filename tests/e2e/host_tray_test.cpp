@@ -1,6 +1,7 @@
 // The running program's hidden window and tray, driven as the shell and the
 // user would: the tray callback's right-click opens the menu, "Remove Icon"
-// stores SHOW_TRAY = false in the host, WM_CLOSE leaves the program running
+// stores SHOW_TRAY = false in the host, ConfigChanged makes the tray follow
+// the host's SHOW_TRAY, WM_CLOSE leaves the program running
 // and the logon's end ends it.
 #include <gtest/gtest.h>
 
@@ -60,6 +61,28 @@ class RunningProgram : public ::testing::Test {
   DWORD programId_ = 0;
   KernelHandle process_;
 };
+
+// Whether the shell holds the program's tray icon (the first icon of its
+// hidden window): a modify that changes nothing succeeds only for an icon
+// that the shell has.
+bool TrayIconPresent(HWND window) {
+  NOTIFYICONDATAA record{};
+  record.cbSize = kTrayRecordSize;
+  record.hWnd = window;
+  record.uID = 1;
+  return ::Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+TEST_F(RunningProgram, ConfigChangedShowsOrHidesTheTrayAsTheHostNowHoldsIt) {
+  ASSERT_TRUE(test::WaitFor([&] { return TrayIconPresent(window_); }, kWaitMs));
+  ComPtr<ITB4Server> service = CreateHostService();
+  for (bool shown : {false, true, false}) {
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxBool(service.get(), "SHOW_TRAY", shown));
+    ASSERT_HRESULT_SUCCEEDED(plugin_->ConfigChanged());
+    EXPECT_TRUE(test::WaitFor([&] { return TrayIconPresent(window_) == shown; }, kWaitMs))
+        << "SHOW_TRAY " << shown;
+  }
+}
 
 TEST_F(RunningProgram, RemoveIconFromTheTrayMenuStoresTheHiddenTray) {
   ComPtr<ITB4Server> service = CreateHostService();

@@ -31,6 +31,7 @@
 #include "state/control_objects.h"
 #include "state/loop_wake.h"
 #include "state/process_state.h"
+#include "ui/main_form.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {
@@ -82,6 +83,8 @@ class RecordingServices final : public LoopServices {
     trays.emplace_back(show, store);
     Fail();
   }
+  std::atomic<int> trayHides{0};
+  void HideTray() override { ++trayHides; }
   void UpdateToolbarMenu(bool trayShown) override {
     menus.push_back(trayShown);
     ++menuPushes;
@@ -247,6 +250,7 @@ TEST_F(MainLoop, ClearedRunningOrAVanishedWindowEndsTheLoop) {
   };
   RunBounded();
   EXPECT_EQ(services_.pumps, 6);
+  EXPECT_EQ(services_.trayHides, 1);  // on the way out
 
   State().Running = true;
   services_.pumps = 0;
@@ -536,12 +540,13 @@ TEST_F(MainLoop, TheScheduleReadsTheHostsTexts) {
   EXPECT_DOUBLE_EQ(State().LastScan, 45000.25);
   EXPECT_NEAR(State().NextClean, 45000.25 + 2 * kOneHour, 1e-9);
 
-  WriteStr("RUN_PERIOD", " h");
-  {
+  // Trimmed, as the settings page reads it; an unknown unit disarms.
+  for (const char* period : {" h\t", "w"}) {
+    WriteStr("RUN_PERIOD", period);
     TConfig config;
     ComputeSchedule(config);
+    EXPECT_EQ(State().ScheduleArmed, *period == ' ') << period;
   }
-  EXPECT_FALSE(State().ScheduleArmed);
 
   // Never stamped: due at once.
   ClearStore();
@@ -714,6 +719,22 @@ INSTANTIATE_TEST_SUITE_P(Wakes, MainLoopWakes, ::testing::ValuesIn(kWakeCases),
                            }
                            return name;
                          });
+
+// This test program carries no MAINICON: its main window has no tray icon
+// that could show, and SetTray stops after noting the wanted state.
+TEST_F(MainLoop, SetTrayWithAWindowButNoIconStoresNothing) {
+  TMainForm form;
+  ASSERT_NE(form.Handle(), nullptr);
+  State().MainWindow = &form;
+  State().Enabled = true;
+  ProgramServices().SetTray(true, true);
+  State().MainWindow = kWindow;
+  EXPECT_TRUE(State().TrayShown);
+  EXPECT_FALSE(form.TrayIconShown());
+  VARIANT_BOOL stored = VARIANT_FALSE;
+  EXPECT_HRESULT_FAILED(
+      service_->ReadBool(Bstr(L"VRX").get(), Bstr(L"SHOW_TRAY").get(), 0, &stored));
+}
 
 }  // namespace
 }  // namespace sentrova

@@ -19,8 +19,10 @@
 #include "platform/com.h"
 #include "platform/registry.h"
 #include "platform/system_facts.h"
+#include "state/control_objects.h"
 #include "state/process_state.h"
 #include "state/program_actions.h"
+#include "win/browser_double.h"
 #include "win/host_test_support.h"
 #include "win/recorded_actions.h"
 
@@ -209,6 +211,60 @@ TEST_F(PluginObject, CommandsReachTheProgram) {
   }
   plugin.p->MenuCommand(0, Bstr(L"OPT").get());
   EXPECT_EQ(State().SettingsWindow.load(), reinterpret_cast<HWND>(4242));
+}
+
+TEST_F(PluginObject, HelpAndAboutOpenTheirAddressesAndABlankOneOpensNothing) {
+  test::BrowserDouble browser;
+  ASSERT_TRUE(browser.Registered());
+  struct Row {
+    const char* command;
+    const char* help;
+    const char* about;
+    Calls calls;
+  } rows[] = {
+      {"HELP", "http://help.example.test/", "",
+       {"Visible -1", "HWND", "Navigate2 http://help.example.test/"}},
+      {"ABOUT", "", " http://about.example.test/ ",
+       {"Visible -1", "HWND", "Navigate2 http://about.example.test/"}},
+      {"HELP", " \t", "http://about.example.test/", {}},
+      {"ABOUT", "http://help.example.test/", "", {}},
+  };
+  Plugin plugin("1001");
+  for (const Row& row : rows) {
+    State().HelpUrl.Set(row.help);
+    State().AboutUrl.Set(row.about);
+    EXPECT_HRESULT_SUCCEEDED(plugin.p->MenuCommand(0, Bstr::FromAnsi(row.command).get()));
+    EXPECT_EQ(browser.Take(), row.calls) << row.command << " \"" << row.help << row.about << '"';
+  }
+  EXPECT_EQ(actions_.Take(), Calls{});
+  State().HelpUrl.Set("");
+  State().AboutUrl.Set("");
+}
+
+TEST_F(PluginObject, ConfigChangedReloadsTheObjectAndTellsLoopAndScanner) {
+  KernelHandle refresh = OpenControlObject(kRefreshConfigEvent);
+  KernelHandle reload = OpenControlObject(kScannerReloadEvent);
+  ASSERT_TRUE(refresh && reload);
+  Plugin plugin("1001");
+  plugin.Connect();
+  actions_.Take();
+  for (KernelHandle* e : {&refresh, &reload}) ::ResetEvent(e->get());
+  config_->SetInt("SHOW_VRX_BUTTON", 2, true);
+  config_->SetBool("SHOW_TRAY", true, true);
+  EXPECT_HRESULT_SUCCEEDED(plugin.p->ConfigChanged());
+  EXPECT_EQ(Record("Caption"), "VRX");
+  EXPECT_EQ(actions_.Take(), Calls{"SetTray 10"});
+  for (KernelHandle* e : {&refresh, &reload}) {
+    EXPECT_EQ(::WaitForSingleObject(e->get(), 0), WAIT_OBJECT_0);
+  }
+  // After DisablePlugin nothing is read and nothing signalled.
+  plugin.p->DisablePlugin();
+  actions_.Take();
+  EXPECT_HRESULT_SUCCEEDED(plugin.p->ConfigChanged());
+  EXPECT_EQ(actions_.Take(), Calls{});
+  for (KernelHandle* e : {&refresh, &reload}) {
+    EXPECT_EQ(::WaitForSingleObject(e->get(), 0), WAIT_TIMEOUT);
+  }
 }
 
 TEST_F(PluginObject, EnableShowsAndDisableHidesButtonAndTray) {

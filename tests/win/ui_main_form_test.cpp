@@ -18,27 +18,13 @@
 #include "ui/main_form.h"
 #include "win/host_test_support.h"
 #include "win/recorded_actions.h"
+#include "win/recording_tray.h"
 
 namespace sentrova {
 namespace {
 
 using test::Calls;
-
-// The records go to the window's own thread only (other threads post).
-class RecordingTray final : public TrayNotifier {
- public:
-  bool Notify(DWORD command, const NOTIFYICONDATAA& record) override {
-    records.push_back({command, record.hIcon});
-    return true;
-  }
-  int Count(DWORD command) const {
-    int n = 0;
-    for (const auto& r : records) n += r.first == command ? 1 : 0;
-    return n;
-  }
-  HICON LastIcon() const { return records.empty() ? nullptr : records.back().second; }
-  std::vector<std::pair<DWORD, HICON>> records;
-};
+using test::RecordingTray;
 
 void Pump() {
   MSG msg;
@@ -161,6 +147,14 @@ TEST_F(MainForm, OtherThreadsHandTheirChangesToTheWindow) {
   std::thread([&] { busy->ShowBusy(); }).join();
   Pump();
   EXPECT_EQ(tray_.records.size(), records);
+}
+
+TEST_F(MainForm, AnOlderRequestFromAnotherThreadNeverOverrulesANewerOne) {
+  std::thread([&] { form_->ShowTrayIcon(true); }).join();  // posted
+  form_->ShowTrayIcon(false);                              // on the window's thread: at once
+  Pump();
+  EXPECT_FALSE(form_->TrayIconShown());
+  EXPECT_EQ(tray_.Count(NIM_ADD), 0);
 }
 
 TEST_F(MainForm, LogonEndEndsTheProgramWhileCloseDoesNot) {
