@@ -134,11 +134,6 @@ int Register() {
   const bool ok = SetClassesValue(classKey, nullptr, "Quillbox toolbar host service") &&
                   SetClassesValue(classKey + "\\InprocServer32", nullptr, dir + "qbhost.dll") &&
                   SetClassesValue(classKey + "\\InprocServer32", "ThreadingModel", "Free") &&
-                  // A program of the other word size (a 64-bit plug-in beside a
-                  // 32-bit host) cannot load the DLL: COM runs it for that program
-                  // in the system's surrogate process instead.
-                  SetClassesValue(classKey, "AppID", GuidText(kServiceClassId)) &&
-                  SetClassesValue("AppID\\" + GuidText(kServiceClassId), "DllSurrogate", "") &&
                   HoldToolbarSetUpDone();
   if (ok) InstallerDefaults();
   std::printf(ok ? "registered CoTB4Server (%sqbhost.dll) and the host's type library\n"
@@ -196,7 +191,6 @@ int Unregister() {
   const std::string classKey = "CLSID\\" + GuidText(kServiceClassId);
   const LONG rc = ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
   if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, classKey.c_str());
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, ("AppID\\" + GuidText(kServiceClassId)).c_str());
   std::printf("unregistered CoTB4Server and the host's type library\n");
   return 0;
 }

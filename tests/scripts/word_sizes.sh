@@ -5,7 +5,10 @@
 # "Clean Up Now" from the menu empties Temp, and a zone setting changed by
 # another process brings the security alert, whose "Yes" puts it back. The
 # host then stops the program as it does when the browser ends.
-#   word_sizes.sh WINE_RUN ARCH ROOT HOST_DIR PROGRAM_EXE
+# Given the installer instead of the program, the installer puts the program
+# that fits the machine in place and registers it, and its uninstaller removes
+# it at the end.
+#   word_sizes.sh WINE_RUN ARCH ROOT HOST_DIR PROGRAM_EXE|INSTALLER_EXE
 #     ARCH       win64 (64-bit Windows) or win32 (32-bit Windows)
 #     HOST_DIR   folder of qbhost.exe, qbhost.dll, qbxcomm.dll, windriver.exe
 set -u
@@ -26,8 +29,30 @@ zone_value() {
   run reg query "$zones" /v 1A02 2>/dev/null | tr -d '\r' | awk '$1 == "1A02" { print $3 }'
 }
 
+# The machine type of a Windows program: 8664 (64-bit) or 014c (32-bit).
+machine() {
+  local pe; pe=$(od -An -j 60 -N 4 -t u4 "$1" | tr -d ' ')
+  od -An -j $((pe + 4)) -N 2 -t x2 "$1" | tr -d ' '
+}
 check "the host registers" run "$host/qbhost.exe" register
-check "the program registers (/regserver exits 0)" run "$program" /regserver
+# On 64-bit Windows the host's service is there for programs of both word
+# sizes: a 64-bit program loads the 64-bit build of it, beside the program's.
+service64=$(dirname "$program")/qbhost.exe
+if [ "$arch" = win64 ] && [ "$(machine "$program")" = 8664 ] && [ -f "$service64" ]; then
+  check "the host's 64-bit service registers" run "$service64" register
+fi
+installed=
+case "$program" in
+  *-installer.exe)
+    check "the installer installs silently" run "$program" /S
+    installed=$root/prefix/drive_c/Program\ Files/Sentrova
+    want=8664; [ "$arch" = win32 ] && want=014c
+    check "it installed the program that fits the machine ($want)" \
+      test "$(machine "$installed/sentrova.exe" 2>/dev/null)" = "$want"
+    program=$installed/sentrova.exe ;;
+  *)
+    check "the program registers (/regserver exits 0)" run "$program" /regserver ;;
+esac
 qb clear >/dev/null
 for v in "VRX_ALL bool 1" "WIN_TEMP bool 1" "HOME_MON bool 0"; do
   # shellcheck disable=SC2086
@@ -40,7 +65,8 @@ mkdir -p "$(dirname "$planted")" && echo "a temporary file" >"$planted"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-run "$host/qbhost.exe" session 1 buttoninfo menu CLEAN await "$done_event" shutdown >"$log" 2>&1 &
+"$wine_run" --root "$root" --arch "$arch" --timeout 600 \
+  "$host/qbhost.exe" session 1 buttoninfo menu CLEAN await "$done_event" shutdown >"$log" 2>&1 &
 session=$!
 
 pushed() { qb toolbar VRX | grep -q '^Visible=1'; }
@@ -73,6 +99,12 @@ qb signal "$done_event" >/dev/null
 wait "$session"
 check "the session's menu is Clean Up Now, Settings, Help, About" \
   grep -q 'menu: Clean Up Now=CLEAN\\n-\\nSettings=OPT\\nHelp=HELP\\nAbout=ABOUT' "$log"
+if [ -n "$installed" ]; then
+  run "$installed/uninstall.exe" /S
+  # The uninstaller goes on from a copy of itself.
+  uninstalled() { [ ! -e "$installed" ]; }
+  check "the uninstaller removes the program" until_true 120 uninstalled
+fi
 [ $failed -eq 0 ] || { echo "-- the session said:"; cat "$log"; }
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
