@@ -1,14 +1,21 @@
 ; The Sentrova installer, for all users of the machine.
-;   makensis -DPROGRAM=<sentrova.exe> -DOUTFILE=<setup.exe> -DVERSION=<x.y.z> sentrova.nsi
-; Install: the program goes to Program Files\Sentrova, registers its COM
-; server (sentrova.exe /regserver) and gets an uninstaller and an entry under
-; Add/Remove Programs. Uninstall: sentrova.exe /unregserver, then the files,
-; the entry and the values the program wrote itself. The user's settings (the
-; program's values in the toolbar host's configuration, the keep-list
-; included) stay unless asked for: /REMOVESETTINGS on the command line, or
-; "Yes" to the question an interactive uninstall asks.
-; A 64-bit installer, like the program (Wine here has no 32-bit side).
-Target amd64-unicode
+;   makensis -DPROGRAM=<64-bit sentrova.exe> [-DPROGRAM32=<32-bit sentrova.exe>]
+;            -DOUTFILE=<setup.exe> -DVERSION=<x.y.z> sentrova.nsi
+; Install: the program that fits the machine (64-bit on 64-bit Windows, the
+; 32-bit one on 32-bit Windows) goes to Program Files\Sentrova, registers its
+; COM server (sentrova.exe /regserver) and gets an uninstaller and an entry
+; under Add/Remove Programs. Uninstall: sentrova.exe /unregserver, then the
+; files, the entry and the values the program wrote itself. The user's
+; settings (the program's values in the toolbar host's configuration, the
+; keep-list included) stay unless asked for: /REMOVESETTINGS on the command
+; line, or "Yes" to the question an interactive uninstall asks.
+; A running copy of the program is asked to end first, the way the toolbar
+; host asks it, so that its file can be replaced or removed; the host starts
+; the new program at its next request. If it does not end, nothing is changed:
+; the user is told (a silent run ends with exit code 2).
+; A 32-bit installer, so that it runs on both kinds of Windows.
+Unicode true
+Target x86-unicode
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include x64.nsh
@@ -29,20 +36,75 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-Function .onInit
+; 64-bit Windows keeps the program's entry in its 64-bit registry view.
+!macro InitView
   SetShellVarContext all
-  SetRegView 64
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro InitView
+!ifndef PROGRAM32
+  ${IfNot} ${RunningX64}
+    MessageBox MB_OK|MB_ICONSTOP "This Sentrova installer is for 64-bit Windows." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!endif
 FunctionEnd
 
 Function un.onInit
-  SetShellVarContext all
-  SetRegView 64
+  !insertmacro InitView
 FunctionEnd
 
+; Asks a running program to end as the toolbar host does (TB4Shutdown_VRX,
+; which it obeys from its main loop) and waits for its process to go. Aborts
+; the install or uninstall, with nothing changed yet, if it does not end.
+!define STILL_RUNNING "Sentrova is still running and could not be closed. Close your browser windows and try again."
+!macro EndRunningProgram un
+Function ${un}EndRunningProgram
+  FindWindow $0 "VRXWndClass"
+  ${If} $0 <> 0
+    DetailPrint "Asking the running Sentrova to end"
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+    ; SYNCHRONIZE
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'
+    ; EVENT_MODIFY_STATE
+    System::Call 'kernel32::OpenEventW(i 0x0002, i 0, w "TB4Shutdown_VRX") p .r3'
+    ${If} $3 <> 0
+      System::Call 'kernel32::SetEvent(p r3)'
+      System::Call 'kernel32::CloseHandle(p r3)'
+    ${EndIf}
+    StrCpy $4 258 ; WAIT_TIMEOUT
+    ${If} $2 <> 0
+      System::Call 'kernel32::WaitForSingleObject(p r2, i 30000) i .r4'
+      System::Call 'kernel32::CloseHandle(p r2)'
+    ${EndIf}
+    ${If} $4 <> 0
+      MessageBox MB_OK|MB_ICONSTOP "${STILL_RUNNING}" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro EndRunningProgram ""
+!insertmacro EndRunningProgram "un."
+
 Section "Sentrova"
+  Call EndRunningProgram
   SetOutPath "$INSTDIR"
-  ; A running copy would keep the file; it ends when the host stops it.
+!ifdef PROGRAM32
+  ${If} ${RunningX64}
+    File "/oname=sentrova.exe" "${PROGRAM}"
+  ${Else}
+    File "/oname=sentrova.exe" "${PROGRAM32}"
+  ${EndIf}
+!else
   File "/oname=sentrova.exe" "${PROGRAM}"
+!endif
   ExecWait '"$INSTDIR\sentrova.exe" /regserver'
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Sentrova"
@@ -77,6 +139,7 @@ SectionEnd
 !macroend
 
 Section "Uninstall"
+  Call un.EndRunningProgram
   ExecWait '"$INSTDIR\sentrova.exe" /unregserver'
   SetRegView 32
   !insertmacro RemoveBrandValues

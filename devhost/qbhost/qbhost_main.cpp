@@ -189,7 +189,8 @@ int ServiceKey() {
 
 int Unregister() {
   ::UnRegisterTypeLib(sentrova::kHostLibraryId, sentrova::kHostLibraryMajor,
-                      sentrova::kHostLibraryMinor, 0, SYS_WIN64);
+                      sentrova::kHostLibraryMinor, 0,
+                      sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   const std::string classKey = "CLSID\\" + GuidText(kServiceClassId);
   const LONG rc = ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
   if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, classKey.c_str());

@@ -40,7 +40,7 @@ HWND Child(HWND parent, const char* caption, const char* className) {
   } s{caption, className, nullptr};
   ::EnumChildWindows(
       parent,
-      [](HWND w, LPARAM p) -> BOOL {
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[256] = {};
         if (s->className) {

@@ -67,7 +67,7 @@ std::shared_ptr<ScannerControl> FindControl(TVRXScanner* scanner) {
 void CloseThreadDialogs(DWORD threadId) {
   ::EnumThreadWindows(
       threadId,
-      [](HWND window, LPARAM) -> BOOL {
+      [](HWND window, LPARAM) CALLBACK -> BOOL {
         if (TControl::FromHandle(window) != nullptr) ::PostMessageA(window, WM_CLOSE, 0, 0);
         return TRUE;
       },

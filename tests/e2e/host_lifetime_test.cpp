@@ -271,13 +271,13 @@ bool RemoveRcData(const std::string& exe, const std::vector<std::string>& names)
     } walk{m, &kept};
     ::EnumResourceTypesA(
         m,
-        [](HMODULE mod, LPSTR type, LONG_PTR p) -> BOOL {
+        [](HMODULE mod, LPSTR type, LONG_PTR p) CALLBACK -> BOOL {
           ::EnumResourceNamesA(
               mod, type,
-              [](HMODULE mod2, LPCSTR type2, LPSTR name, LONG_PTR p2) -> BOOL {
+              [](HMODULE mod2, LPCSTR type2, LPSTR name, LONG_PTR p2) CALLBACK -> BOOL {
                 ::EnumResourceLanguagesA(
                     mod2, type2, name,
-                    [](HMODULE mod3, LPCSTR t, LPCSTR n, WORD lang, LONG_PTR p3) -> BOOL {
+                    [](HMODULE mod3, LPCSTR t, LPCSTR n, WORD lang, LONG_PTR p3) CALLBACK -> BOOL {
                       auto* w = reinterpret_cast<Walk*>(p3);
                       HRSRC r = ::FindResourceExA(mod3, t, n, lang);
                       const char* data = static_cast<const char*>(::LockResource(::LoadResource(mod3, r)));

@@ -3,7 +3,9 @@
 // Files with the COM registration the program writes itself and an entry
 // under Add/Remove Programs; the stand-in host starts the installed program;
 // a silent uninstall leaves nothing of the program in the registry and keeps
-// the user's settings unless asked to remove them.
+// the user's settings unless asked to remove them. A program running under the
+// host is asked to end before its file is replaced or removed; one that does
+// not end stops the installer before it changes anything.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -74,7 +76,8 @@ struct UninstallCase {
 
 void PrintTo(const UninstallCase& c, std::ostream* os) { *os << c.options; }
 
-class Installer : public ::testing::TestWithParam<UninstallCase> {
+template <class Base>
+class InstallerSuite : public Base {
  protected:
   static void SetUpTestSuite() { ASSERT_TRUE(test::RegisterStandInHost()); }
   // Leave the build's program registered, as the other tests expect.
@@ -83,6 +86,8 @@ class Installer : public ::testing::TestWithParam<UninstallCase> {
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
   }
 };
+using Installer = InstallerSuite<::testing::TestWithParam<UninstallCase>>;
+using InstallerWhileRunning = InstallerSuite<::testing::Test>;
 
 TEST_P(Installer, InstallsStartsAndUninstallsCleanly) {
   const UninstallCase& c = GetParam();
@@ -96,6 +101,11 @@ TEST_P(Installer, InstallsStartsAndUninstallsCleanly) {
   const std::string uninstaller = InstallDir() + "\\uninstall.exe";
   ASSERT_TRUE(test::FileExists(program)) << program;
   EXPECT_TRUE(test::FileExists(uninstaller));
+  // The program of this machine's word size, as the tests' own.
+  DWORD kind = 0;
+  ASSERT_TRUE(::GetBinaryTypeA(program.c_str(), &kind));
+  EXPECT_EQ(kind, sizeof(void*) == 8 ? static_cast<DWORD>(SCS_64BIT_BINARY)
+                                     : static_cast<DWORD>(SCS_32BIT_BINARY));
 
   // The registration is the one the installed program writes itself.
   EXPECT_EQ(::lstrcmpiA(RegisteredServer().c_str(), program.c_str()), 0) << RegisteredServer();
@@ -139,6 +149,126 @@ TEST_P(Installer, InstallsStartsAndUninstallsCleanly) {
   EXPECT_FALSE(BrandValueLeft(KEY_WOW64_64KEY));
   EXPECT_FALSE(BrandValueLeft(KEY_WOW64_32KEY));
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, kSettingsKey, "UserCookies").has_value(), c.settingsKept);
+}
+
+// A browser window of the host's that stays open until the test lets it go;
+// the program it started is then running.
+class OpenSession {
+ public:
+  OpenSession() : event_(::CreateEventA(nullptr, TRUE, FALSE, kEvent)) {
+    process_ = test::StartProcess(Quoted(test::QbhostExe()) + " session 1 await " + kEvent);
+  }
+  ~OpenSession() {
+    ::SetEvent(event_);
+    if (process_) ::WaitForSingleObject(process_, kRunMs);
+    if (process_) ::CloseHandle(process_);
+    ::CloseHandle(event_);
+  }
+  static constexpr char kEvent[] = "InstallerTestSessionDone";
+
+ private:
+  HANDLE event_;
+  HANDLE process_ = nullptr;
+};
+
+DWORD RunningProgram() {
+  DWORD id = 0;
+  test::WaitFor(
+      [&] {
+        const HWND main = ::FindWindowA("VRXWndClass", nullptr);
+        return main != nullptr && ::GetWindowThreadProcessId(main, &id) != 0;
+      },
+      kRunMs);
+  return id;
+}
+
+bool ProcessEnded(DWORD id) {
+  HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (h == nullptr) return true;
+  const bool ended = ::WaitForSingleObject(h, kRunMs) == WAIT_OBJECT_0;
+  ::CloseHandle(h);
+  return ended;
+}
+
+FILETIME WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+// An install over a running program ends it, puts the file in place with the
+// whole registration, and the host's next session starts the new program; an
+// uninstall over a running program ends it and removes everything.
+TEST_F(InstallerWhileRunning, UpgradesAndUninstalls) {
+  test::RunAndWait(Quoted(test::SentrovaExe()) + " /unregserver", kRunMs);
+  ASSERT_EQ(test::RunAndWait(Quoted(SetupExe()) + " /S", kRunMs).exitCode, 0u);
+  const std::string program = InstallDir() + "\\sentrova.exe";
+  {
+    OpenSession session;
+    const DWORD running = RunningProgram();
+    ASSERT_NE(running, 0u);
+    // Marks the file in place, so that its replacement shows.
+    HANDLE f = ::CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    const FILETIME old{0x12345678, 0x01c00000};
+    ASSERT_TRUE(::SetFileTime(f, nullptr, nullptr, &old));
+    ::CloseHandle(f);
+
+    const test::ChildResult again = test::RunAndWait(Quoted(SetupExe()) + " /S", kRunMs);
+    ASSERT_TRUE(again.finished);
+    EXPECT_EQ(again.exitCode, 0u);
+    EXPECT_TRUE(ProcessEnded(running));
+    const FILETIME now = WriteTime(program);
+    EXPECT_NE(::CompareFileTime(&old, &now), 0) << "the file was not replaced";
+    EXPECT_EQ(::lstrcmpiA(RegisteredServer().c_str(), program.c_str()), 0) << RegisteredServer();
+  }
+  const test::CapturedRun next =
+      test::RunCaptured(Quoted(test::QbhostExe()) + " session 1 stop", kRunMs);
+  EXPECT_NE(next.output.find("plug-in object created"), std::string::npos) << next.output;
+
+  OpenSession session;
+  const DWORD running = RunningProgram();
+  ASSERT_NE(running, 0u);
+  test::RunAndWait(Quoted(InstallDir() + "\\uninstall.exe") + " /S", kRunMs);
+  EXPECT_TRUE(ProcessEnded(running));
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        return !RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) &&
+               ::GetFileAttributesA(InstallDir().c_str()) == INVALID_FILE_ATTRIBUTES;
+      },
+      kRunMs));
+  EXPECT_TRUE(Registration().empty());
+}
+
+// A program that does not end when asked (here a window of the program's
+// class in this test process) stops the install before anything changes.
+TEST_F(InstallerWhileRunning, AProgramThatStaysStopsTheInstall) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = ::DefWindowProcA;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "VRXWndClass";
+  ASSERT_NE(::RegisterClassA(&wc), 0);
+  const HWND stays = ::CreateWindowA("VRXWndClass", "VRX", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                     wc.hInstance, nullptr);
+  ASSERT_NE(stays, nullptr);
+  test::RunAndWait(Quoted(test::SentrovaExe()) + " /unregserver", kRunMs);
+  ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+
+  const test::ChildResult install = test::RunAndWait(Quoted(SetupExe()) + " /S", kRunMs);
+  ASSERT_TRUE(install.finished);
+  EXPECT_NE(install.exitCode, 0u);
+  EXPECT_FALSE(test::FileExists(InstallDir() + "\\sentrova.exe"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(Registration().empty());
+  ::DestroyWindow(stays);
+  ::UnregisterClassA("VRXWndClass", wc.hInstance);
+  // Nobody took the installer's request to end: it must not stop the next
+  // program at its start.
+  if (HANDLE shutdown = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TB4Shutdown_VRX")) {
+    ::ResetEvent(shutdown);
+    ::CloseHandle(shutdown);
+  }
 }
 
 const UninstallCase kUninstallCases[] = {

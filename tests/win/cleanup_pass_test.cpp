@@ -271,7 +271,7 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
   std::atomic<HWND> listener{nullptr};
   std::thread pump([&] {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) CALLBACK -> LRESULT {
       if (m == WM_SETTINGCHANGE && wp == 0 && lp == 0) ++broadcasts;
       return ::DefWindowProcA(w, m, wp, lp);
     };

@@ -45,7 +45,7 @@ std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> all;
   ::EnumChildWindows(
       parent,
-      [](HWND child, LPARAM list) {
+      [](HWND child, LPARAM list) CALLBACK -> BOOL {
         reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
         return TRUE;
       },

@@ -25,7 +25,7 @@ struct Found {
 HWND QuestionOf(DWORD process) {
   Found found{process, nullptr};
   ::EnumWindows(
-      [](HWND w, LPARAM p) {
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
         auto* f = reinterpret_cast<Found*>(p);
         DWORD owner = 0;
         ::GetWindowThreadProcessId(w, &owner);

@@ -114,7 +114,7 @@ HWND FindChild(HWND parent, const char* caption, bool exact = true) {
   } search{caption, exact, nullptr};
   ::EnumChildWindows(
       parent,
-      [](HWND child, LPARAM p) -> BOOL {
+      [](HWND child, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[1024] = {};
         ::GetWindowTextA(child, text, sizeof text);

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
 
     ::DeleteFileW(outPath.c_str());
     ICreateTypeLib2* lib = nullptr;
-    hr = ::CreateTypeLib2(SYS_WIN64, outPath.c_str(), &lib);
+    // The library describes the program of this build's own word size.
+    hr = ::CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, outPath.c_str(), &lib);
     if (FAILED(hr)) return Fail("CreateTypeLib2", hr);
     lib->SetGuid(kLibId);
     lib->SetName(const_cast<LPOLESTR>(L"BVRX"));
