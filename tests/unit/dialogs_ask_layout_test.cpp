@@ -109,21 +109,9 @@ TEST(PictureNameSplit, ModuleBeforeTheFirstColonResourceAfterIt) {
 }
 
 TEST(KeyGuard, KeysDoNothingWithinTheFirstSecond) {
-  EXPECT_EQ(KeyAction(0x0D, 0, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x0D, 1000, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x1B, 999, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x0D, 1001, false), AskKeyAction::kYes);
-  EXPECT_EQ(KeyAction(0x1B, 1001, false), AskKeyAction::kNo);
-}
-
-TEST(KeyGuard, OtherKeysNeverAnswer) {
-  EXPECT_EQ(KeyAction(0x20, 5000, false), AskKeyAction::kNone);  // space
-  EXPECT_EQ(KeyAction('Y', 5000, false), AskKeyAction::kNone);
-}
-
-TEST(KeyGuard, EnterOnAnInformationOnlyDialogPressesOk) {
-  EXPECT_EQ(KeyAction(0x0D, 5000, true), AskKeyAction::kNo);
-  EXPECT_EQ(KeyAction(0x1B, 5000, true), AskKeyAction::kNo);
+  EXPECT_TRUE(InKeyGuard(0));
+  EXPECT_TRUE(InKeyGuard(1000));
+  EXPECT_FALSE(InKeyGuard(1001));
 }
 
 TEST(MessageHeight, CountsWrappedLinesCarriageReturnsAndTwoSpare) {
@@ -220,6 +208,33 @@ TEST(AskLayout, ThirdButtonWithoutCheckboxSharesTheLine) {
   EXPECT_EQ(l.yes.top, 170 + 32 + 20);
   EXPECT_EQ(l.third->top, l.yes.top);
   EXPECT_EQ(l.yes.left, 120);
+}
+
+// At 120 dpi the fonts are a quarter larger, and so is every figure of the
+// layout (the check box's caption fits as it does at 96 dpi).
+TEST(AskLayout, ScalesWithTheScreensResolution) {
+  AskLayoutInput in;
+  in.hasMessage = true;
+  in.messageTextWidth = 1200;  // measured in the larger font
+  in.messageTextHeight = 16;
+  in.thirdButton = true;
+  in.checkboxTextWidth = 230;  // fits the scaled 210
+  in.dpi = 120;
+  const AskLayout l = ComputeAskLayout(in);
+  EXPECT_EQ(l.heading, (AskRect{38, 25, 599, 40}));
+  EXPECT_EQ(l.message, (AskRect{38, 65, 588, 4 * 16}));  // 1200 / 588 = 2, + 2 spare
+  EXPECT_EQ(l.checkbox, (AskRect{38, 154, 263, 25}));
+  EXPECT_EQ(l.yes, (AskRect{150, 183, 150, 28}));
+  EXPECT_EQ(l.no, (AskRect{312, 183, 150, 28}));
+  EXPECT_EQ(l.third, (AskRect{475, 183, 150, 28}));
+  EXPECT_EQ(l.windowWidth, 662);
+  EXPECT_EQ(l.windowHeight, 183 + 28 + 63);
+  in.checkboxTextWidth = 243;  // the default caption at 120 dpi: wider than 5/4
+  EXPECT_EQ(ComputeAskLayout(in).checkbox->width, 243 + 23);
+  in.dpi = 96;
+  in.checkboxTextWidth = 192;
+  EXPECT_EQ(ComputeAskLayout(in).checkbox, (AskRect{30, 20 + 32 + MessageHeight(1200, 0, 16) + 20,
+                                                    210, 20}));
 }
 
 }  // namespace
