@@ -153,9 +153,6 @@ GuiObjectCounts CountGuiObjects() {
   if (counts.gdi == 0 && counts.user == 0) {
     counts.gdi = CountGdiTable();
     ::EnumWindows(CountOwnTopLevel, reinterpret_cast<LPARAM>(&counts.user));
-    // Message-only windows are not top-level windows of the desktop.
-    for (HWND w = nullptr; (w = ::FindWindowExA(HWND_MESSAGE, w, nullptr, nullptr)) != nullptr;)
-      CountOwnTopLevel(w, reinterpret_cast<LPARAM>(&counts.user));
   }
   return counts;
 }

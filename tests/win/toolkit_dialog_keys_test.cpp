@@ -24,13 +24,7 @@ constexpr char kCaption[] = "Sentrova - Detected Changes";
 constexpr DWORD kWaitMs = 20000;
 
 HWND Child(HWND parent, const std::string& text) {
-  for (HWND child = ::GetWindow(parent, GW_CHILD); child;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    char buffer[256] = {};
-    ::GetWindowTextA(child, buffer, sizeof buffer);
-    if (text == buffer) return child;
-  }
-  return nullptr;
+  return ::FindWindowExA(parent, nullptr, nullptr, text.c_str());
 }
 
 HWND ListOf(HWND parent) { return ::FindWindowExA(parent, nullptr, "obj_SysListView32", nullptr); }
@@ -85,10 +79,17 @@ TEST(DialogKeys, DetectedChangesTakesEnterAndEscapeWhereverTheFocusIs) {
           [&] { return ::GetGUIThreadInfo(formThread, &info) && info.hwndFocus == focus; },
           kWaitMs))
           << what;
+      // The look changes as the focus arrives, on the dialog's thread.
       HWND looks = focusName == "list" ? Child(dialog, "OK") : focus;
-      for (const char* caption : {"Select All", "Deselect All", "OK", "Cancel"})
-        EXPECT_EQ(IsDefaultLook(Child(dialog, caption)), Child(dialog, caption) == looks)
-            << what << ": " << caption;
+      EXPECT_TRUE(test::WaitFor(
+          [&] {
+            for (const char* caption : {"Select All", "Deselect All", "OK", "Cancel"})
+              if (IsDefaultLook(Child(dialog, caption)) != (Child(dialog, caption) == looks))
+                return false;
+            return true;
+          },
+          kWaitMs))
+          << what << ": the default look is not where the focus is";
       Press(focus, row.key);
       if (row.result == 0) {
         EXPECT_TRUE(test::WaitFor([&] { return TickedRows(ListOf(dialog)) == row.ticked; }, kWaitMs))
