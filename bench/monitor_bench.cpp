@@ -111,10 +111,10 @@ int main(int argc, char** argv) {
     if (!alert) break;
     latencies.push_back(Seconds(shown.QuadPart - written.QuadPart));
     // "No": the value is accepted; the scanner then re-arms its notifications.
-    HWND no = ::FindWindowExA(alert, nullptr, nullptr, "No");
+    HWND no = ::FindWindowExA(alert, nullptr, nullptr, "&No");
     for (HWND child = ::GetWindow(alert, GW_CHILD); !no && child;
          child = ::GetWindow(child, GW_HWNDNEXT))
-      no = ::FindWindowExA(child, nullptr, nullptr, "No");
+      no = ::FindWindowExA(child, nullptr, nullptr, "&No");
     if (no) ::PostMessageA(no, BM_CLICK, 0, 0);
     while (VisibleAlert()) ::Sleep(10);
     ::Sleep(3000);

@@ -3,7 +3,8 @@
 # Cookies dialog as Wine draws them: runs build/win64/bin/ask_showcase.exe for
 # each question (cookies_showcase.exe for the cookies) on a private Xvfb
 # display and prefix, grabs the screen with ImageMagick's `import` once the
-# window is up and cuts the window out. Writes docs/screenshots/ask-*.png and
+# window is up and cuts the window out. Writes docs/screenshots/ask-*.png (one
+# of them with the focus moved to "No") and
 # docs/screenshots/cookies.png. Then the three settings pages at 450 x 470 in
 # headless Chromium, read from the built sentrova.exe:
 # docs/screenshots/settings-*.png.
@@ -61,6 +62,8 @@ capture() {  # name caption width program args...
 shoot restore "Sentrova - Security Settings Changed"
 shoot homepage "Sentrova - Homepage Change Alert!"
 shoot closeie "Sentrova - Clean Up"
+# The default-button look goes with the focus: here on "No".
+capture ask-closeie-focus-no "Sentrova - Clean Up" 530 "$bin/ask_showcase.exe" closeie 8 No
 shoot schedule "Sentrova - Clean Up"
 capture cookies "Sentrova - Customize Cookies" 450 "$bin/cookies_showcase.exe" 8
 

@@ -48,7 +48,9 @@ HWND Child(HWND parent, const char* caption, const char* className) {
           if (std::string(text).find(s->className) != std::string::npos) s->found = w;
         } else {
           ::GetWindowTextA(w, text, sizeof text);
-          if (std::string(text) == s->caption) s->found = w;
+          std::string plain(text);
+          std::erase(plain, '&');  // a button's mnemonic mark
+          if (plain == s->caption) s->found = w;
         }
         return s->found == nullptr;
       },

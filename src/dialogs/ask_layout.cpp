@@ -41,47 +41,54 @@ int CountCarriageReturns(std::string_view message) {
   return static_cast<int>(std::count(message.begin(), message.end(), '\r'));
 }
 
-AskKeyAction KeyAction(unsigned virtualKey, unsigned long long msSinceShown, bool infoOnly) {
-  constexpr unsigned kReturn = 0x0D, kEscape = 0x1B;
-  if (virtualKey != kReturn && virtualKey != kEscape) return AskKeyAction::kNone;
-  if (msSinceShown <= kKeyGuardMs) return AskKeyAction::kNone;
-  if (virtualKey == kEscape || infoOnly) return AskKeyAction::kNo;
-  return AskKeyAction::kYes;
+int ScaleForDpi(int pixels, int dpi) {
+  if (dpi <= 0 || dpi == 96) return pixels;
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  return static_cast<int>((scaled + (scaled >= 0 ? 48 : -48)) / 96);
 }
 
-int MessageHeight(int textWidth, int carriageReturns, int textHeight) {
-  const int lines = std::max(textWidth, 0) / kMessageWidth + std::max(carriageReturns, 0) + 2;
+int MessageHeight(int textWidth, int carriageReturns, int textHeight, int messageWidth) {
+  const int lines =
+      std::max(textWidth, 0) / std::max(messageWidth, 1) + std::max(carriageReturns, 0) + 2;
   return lines * std::max(textHeight, 0);
 }
 
 AskLayout ComputeAskLayout(const AskLayoutInput& in) {
+  const auto px = [&](int pixels) { return ScaleForDpi(pixels, in.dpi); };
+  const int width = px(kAskWidth), margin = px(kAskMargin);
   AskLayout out;
-  int y = kAskFirstTop;
+  int y = px(kAskFirstTop);
   if (in.picture) {
-    out.pictureFrame =
-        AskRect{kAskMargin - 1, y - 1, in.picture->width + 2, in.picture->height + 2};
-    y += kBannerStep;
+    // The picture keeps its own size; the step below it scales with the rest.
+    out.pictureFrame = AskRect{margin - 1, y - 1, in.picture->width + 2, in.picture->height + 2};
+    y += px(kBannerStep);
   }
-  out.heading = AskRect{kAskMargin, y, kAskWidth - 2 * kAskMargin, kHeadingHeight};
-  y += kHeadingHeight;
+  out.heading = AskRect{margin, y, width - 2 * margin, px(kHeadingHeight)};
+  y += px(kHeadingHeight);
   if (in.hasMessage) {
-    const int h =
-        MessageHeight(in.messageTextWidth, in.messageCarriageReturns, in.messageTextHeight);
-    out.message = AskRect{kAskMargin, y, kMessageWidth, h};
+    const int messageWidth = px(kMessageWidth);
+    const int h = MessageHeight(in.messageTextWidth, in.messageCarriageReturns,
+                                in.messageTextHeight, messageWidth);
+    out.message = AskRect{margin, y, messageWidth, h};
     y += h;
   }
-  y += 20;
+  y += px(20);
   if (in.checkbox) {
-    out.checkbox = AskRect{kAskMargin, y, kCheckboxWidth, kCheckboxHeight};
-    if (in.thirdButton) y += kCheckboxToButtons;
+    // Never narrower than its caption: fonts do not grow exactly with the
+    // resolution (8 points at 120 dpi are 27% wider than at 96).
+    const int boxWidth =
+        std::max(px(kCheckboxWidth), in.checkboxTextWidth + px(kCheckboxBoxRoom));
+    out.checkbox = AskRect{margin, y, boxWidth, px(kCheckboxHeight)};
+    if (in.thirdButton) y += px(kCheckboxToButtons);
   }
-  const int yesLeft = in.thirdButton ? kAskWidth - 420 : kAskWidth - 290;
-  const int noLeft = in.thirdButton ? kAskWidth - 290 : kAskWidth - 160;
-  out.yes = AskRect{yesLeft, y, kButtonWidth, kButtonHeight};
-  out.no = AskRect{noLeft, y, kButtonWidth, kButtonHeight};
-  if (in.thirdButton) out.third = AskRect{kAskWidth - 160, y, kButtonWidth, kButtonHeight};
-  out.windowWidth = kAskWidth - 10;
-  out.windowHeight = out.yes.bottom() + kBelowButtons;
+  const int yesLeft = width - px(in.thirdButton ? 420 : 290);
+  const int noLeft = width - px(in.thirdButton ? 290 : 160);
+  const int buttonWidth = px(kButtonWidth), buttonHeight = px(kButtonHeight);
+  out.yes = AskRect{yesLeft, y, buttonWidth, buttonHeight};
+  out.no = AskRect{noLeft, y, buttonWidth, buttonHeight};
+  if (in.thirdButton) out.third = AskRect{width - px(160), y, buttonWidth, buttonHeight};
+  out.windowWidth = width - px(10);
+  out.windowHeight = out.yes.bottom() + px(kBelowButtons);
   return out;
 }
 

@@ -49,14 +49,11 @@ PictureName SplitPictureName(std::string_view name);
 // The number of CR characters in a message: each adds a line to its height.
 int CountCarriageReturns(std::string_view message);
 
-// What a key press on the dialog means.
-enum class AskKeyAction { kNone, kYes, kNo };
-// Enter answers "Yes" and Escape "No", but only once more than a second has
-// passed since the dialog was shown, so that a key meant for another window
-// does not answer a question that popped up under it. On an information-only
-// dialog "Yes" is hidden, and Enter presses the one visible button, "OK".
+// Within the first second after the dialog is shown no key reaches it, so
+// that a key meant for another window does not answer a question that popped
+// up under it (nor does a key held down since then, once the second is over).
 constexpr unsigned kKeyGuardMs = 1000;
-AskKeyAction KeyAction(unsigned virtualKey, unsigned long long msSinceShown, bool infoOnly);
+constexpr bool InKeyGuard(unsigned long long msSinceShown) { return msSinceShown <= kKeyGuardMs; }
 
 struct AskRect {
   int left = 0, top = 0, width = 0, height = 0;
@@ -65,7 +62,8 @@ struct AskRect {
   bool operator==(const AskRect&) const = default;
 };
 
-// Layout constants, in pixels.
+// Layout constants, in pixels at the screen's standard 96 dots per inch; at
+// another resolution every figure scales with the fonts (120 dpi: by 5/4).
 constexpr int kAskWidth = 540;       // W
 constexpr int kAskMargin = 30;       // L
 constexpr int kAskFirstTop = 20;     // Y at the start
@@ -73,6 +71,7 @@ constexpr int kBannerStep = 150;     // whatever the banner's height
 constexpr int kHeadingHeight = 32;
 constexpr int kMessageWidth = kAskWidth - 2 * kAskMargin - 10;  // 470
 constexpr int kCheckboxWidth = 210;
+constexpr int kCheckboxBoxRoom = 18;  // the box and the gap before the caption
 constexpr int kCheckboxHeight = 20;
 constexpr int kCheckboxToButtons = 23;
 constexpr int kButtonWidth = 120;
@@ -86,7 +85,9 @@ struct AskLayoutInput {
   int messageTextHeight = 0;
   int messageCarriageReturns = 0;
   bool checkbox = true;
+  int checkboxTextWidth = 0;  // the caption as one line, in the window's font
   bool thirdButton = false;
+  int dpi = 96;  // the screen's resolution, which the fonts follow
 };
 
 struct AskLayout {
@@ -99,8 +100,12 @@ struct AskLayout {
   int windowWidth = 0, windowHeight = 0;
 };
 
+// A 96-dpi figure at `dpi`, rounded to the nearest pixel.
+int ScaleForDpi(int pixels, int dpi);
+
 // (text width / message width, whole-number division, + CR count + 2) lines.
-int MessageHeight(int textWidth, int carriageReturns, int textHeight);
+int MessageHeight(int textWidth, int carriageReturns, int textHeight,
+                  int messageWidth = kMessageWidth);
 
 AskLayout ComputeAskLayout(const AskLayoutInput& input);
 

@@ -97,6 +97,13 @@ std::unique_ptr<TBitmap> LoadPicture(std::string_view pictureName) {
   return bitmap;
 }
 
+// A caption whose first letter, with Alt, presses its button.
+std::string WithMnemonic(const std::string& caption) {
+  std::string marked(1, '&');
+  marked.append(caption);
+  return marked;
+}
+
 // Activates the themed controls for the life of one dialog.
 class VisualStyleScope {
  public:
@@ -119,8 +126,7 @@ class TFormAsk {
   TFormAsk(std::string_view title, const QuestionOptions& options, std::string helpAddress)
       : window_(ControlKind::Form, nullptr, std::string(title)),
         helpAddress_(std::move(helpAddress)),
-        pinned_(options.pinned),
-        infoOnly_(options.infoOnly) {}
+        pinned_(options.pinned) {}
 
   // Builds the window and its controls, laid out, hidden.
   void Build(const std::string& heading, std::string_view message, std::string_view pictureName,
@@ -131,24 +137,32 @@ class TFormAsk {
     if (!helpAddress_.empty()) window_.ModifyExStyle(WS_EX_CONTEXTHELP, 0);
     window_.onClose = [this](TControl&) { Answer(kResultNo); };
     window_.AddHook(this, [this](TMessage& m) { return OnFormMessage(m); });
-    window_.onKeyDown = [this](TControl&, int key) { return OnKey(key); };
     // Within the guard's second no key reaches the dialog at all: a key meant
     // for another window must neither answer (Enter, Escape, Space on the
-    // focused button) nor move through the dialog.
-    window_.onKeyPreview = [this](TControl&, const MSG&) { return InKeyGuard(); };
+    // focused button) nor move through the dialog. Enter and Escape after it
+    // are the toolkit's: Enter presses the focused button, else the default
+    // one, and Escape presses "No".
+    window_.onKeyPreview = [this](TControl&, const MSG&) { return KeysGuarded(); };
     if (!window_.Handle()) throw std::runtime_error("no window");
     ::SetPropA(::GetDesktopWindow(), kLastQuestionWindowProperty, window_.Handle());
 
     AskLayoutInput input;
     picture_ = LoadPicture(pictureName);
     if (picture_) input.picture = AskRect{0, 0, picture_->Width(), picture_->Height()};
-    if (!message.empty()) {
+    input.dpi = ScreenDpi();
+    const std::string boxCaption = checkboxCaption.empty()
+                                       ? TranslateText("Please do not show me this dialog again.")
+                                       : std::string(checkboxCaption);
+    {
       TCanvas canvas = TCanvas::ForWindow(window_.Handle());
       canvas.UseFont(window_.PlatformFont());
-      input.hasMessage = true;
-      input.messageTextWidth = canvas.TextWidth(message);
-      input.messageTextHeight = canvas.TextHeight(message);
-      input.messageCarriageReturns = CountCarriageReturns(message);
+      if (!message.empty()) {
+        input.hasMessage = true;
+        input.messageTextWidth = canvas.TextWidth(message);
+        input.messageTextHeight = canvas.TextHeight(message);
+        input.messageCarriageReturns = CountCarriageReturns(message);
+      }
+      input.checkboxTextWidth = canvas.TextWidth(boxCaption);
     }
     const bool third = !thirdCaption.empty() && static_cast<bool>(thirdAction);
     input.checkbox = options.checkbox;
@@ -178,18 +192,16 @@ class TFormAsk {
     }
 
     if (layout.checkbox) {
-      checkbox_ = &window_.Add(ControlKind::Checkbox,
-                               checkboxCaption.empty()
-                                   ? TranslateText("Please do not show me this dialog again.")
-                                   : std::string(checkboxCaption));
+      checkbox_ = &window_.Add(ControlKind::Checkbox, boxCaption);
       checkbox_->SetChecked(checkboxState);
       Place(*checkbox_, *layout.checkbox);
     }
 
     FontSpec buttonFont = window_.Font();
     buttonFont.size = kButtonFontSize;
-    yes_ = &window_.Add(ControlKind::Button, TranslateText("Yes"));
-    no_ = &window_.Add(ControlKind::Button, TranslateText("No"));
+    // Alt+Y and Alt+N answer as well.
+    yes_ = &window_.Add(ControlKind::Button, WithMnemonic(TranslateText("Yes")));
+    no_ = &window_.Add(ControlKind::Button, WithMnemonic(TranslateText("No")));
     yes_->onClick = [this](TControl&) { Answer(kResultYes); };
     no_->onClick = [this](TControl&) { Answer(kResultNo); };
     Place(*yes_, layout.yes);
@@ -208,9 +220,7 @@ class TFormAsk {
       yes_->Hide();
       no_->SetCaption(TranslateText("OK"));
     }
-    for (TControl* c : {yes_, no_, third_, checkbox_}) {
-      if (c) c->onKeyDown = [this](TControl&, int key) { return OnKey(key); };
-    }
+    no_->SetCancelButton(true);
 
     window_.SetSize(layout.windowWidth, layout.windowHeight);
     window_.CenterOnScreen();
@@ -256,18 +266,7 @@ class TFormAsk {
     control.SetBounds(r.left, r.top, r.width, r.height);
   }
 
-  bool InKeyGuard() const {
-    return shownAt_ == 0 || ::GetTickCount64() - shownAt_ <= kKeyGuardMs;
-  }
-
-  bool OnKey(int key) {
-    const auto action = KeyAction(static_cast<unsigned>(key), ::GetTickCount64() - shownAt_,
-                                  infoOnly_);
-    if (action == AskKeyAction::kNone) return key == VK_RETURN || key == VK_ESCAPE;
-    TControl* button = action == AskKeyAction::kYes ? yes_ : no_;
-    button->Send(BM_CLICK);
-    return true;
-  }
+  bool KeysGuarded() const { return shownAt_ == 0 || InKeyGuard(::GetTickCount64() - shownAt_); }
 
   bool OnFormMessage(TMessage& m) {
     switch (m.message) {
@@ -308,7 +307,6 @@ class TFormAsk {
   TControl* pictureFrame_ = nullptr;
   std::string helpAddress_;
   bool pinned_;
-  bool infoOnly_;
   TControl* defaultButton_ = nullptr;
   int result_ = 0;
 };

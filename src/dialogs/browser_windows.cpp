@@ -38,6 +38,33 @@ ComPtr<IShellWindows> CreateShellWindows() {
   return windows;
 }
 
+// The shell window collection holds the file browser's folder windows as
+// well, and on Windows they offer the web browser interface too: only a
+// window whose program is Internet Explorer counts as a browser.
+bool IsInternetExplorer(IWebBrowser2* browser) {
+  return GuardedOr(false, [&] {
+    Bstr name;
+    if (FAILED(browser->get_FullName(name.put())) || !name.get()) return false;
+    const std::string program = LowerAscii(name.Ansi());
+    constexpr std::string_view kProgram = "iexplore.exe";
+    return program.size() >= kProgram.size() &&
+           std::string_view(program).substr(program.size() - kProgram.size()) == kProgram;
+  });
+}
+
+// The collection's item at `index` when it is an Internet Explorer window.
+ComPtr<IWebBrowser2> BrowserAt(IShellWindows* windows, long index) {
+  VARIANT which = EmptyVariant();
+  which.vt = VT_I4;
+  which.lVal = index;
+  ComPtr<IDispatch> item;
+  ComPtr<IWebBrowser2> browser;
+  if (FAILED(windows->Item(which, item.put())) || !item) return {};
+  if (FAILED(item.As(IID_IWebBrowser2, browser)) || !browser) return {};
+  if (!IsInternetExplorer(browser.get())) return {};
+  return browser;
+}
+
 void CloseOneBrowser(IWebBrowser2* browser, std::string_view barId) {
   SHANDLE_PTR handle = 0;
   Guarded([&] {
@@ -114,7 +141,12 @@ int CountBrowserWindows(IShellWindows* windows) {
     if (!windows) return 0;
     long count = 0;
     if (FAILED(windows->get_Count(&count)) || count < 0) return 0;
-    return static_cast<int>(count);
+    int browsers = 0;
+    for (long index = 0; index < count; ++index)
+      Guarded([&] {
+        if (BrowserAt(windows, index)) ++browsers;
+      });
+    return browsers;
   });
 }
 
@@ -134,14 +166,8 @@ void CloseBrowserWindows(IShellWindows* windows, std::string_view barId) {
     return;
   for (long index = count - 1; index >= 0; --index) {
     Guarded([&] {
-      VARIANT which = EmptyVariant();
-      which.vt = VT_I4;
-      which.lVal = index;
-      ComPtr<IDispatch> item;
-      if (FAILED(windows->Item(which, item.put())) || !item) return;
-      ComPtr<IWebBrowser2> browser;
-      if (FAILED(item.As(IID_IWebBrowser2, browser)) || !browser) return;
-      CloseOneBrowser(browser.get(), barId);
+      if (ComPtr<IWebBrowser2> browser = BrowserAt(windows, index))
+        CloseOneBrowser(browser.get(), barId);
     });
   }
 }

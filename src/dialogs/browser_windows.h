@@ -17,12 +17,14 @@ namespace sentrova {
 // have no use for a result.
 bool OpenInNewBrowser(std::string_view address);
 
-// The number of windows in the shell window collection, web browser and file
-// browser windows alike; 0 when the collection cannot be created or counted.
+// The number of Internet Explorer windows in the shell window collection
+// (those whose program, FullName, is iexplore.exe; the file browser's folder
+// windows do not count); 0 when the collection cannot be created or counted.
 int CountBrowserWindows();
 
-// Closes every window of the shell window collection that offers the web
-// browser interface, last to first; file browser windows are left alone. A
+// Closes every Internet Explorer window of the shell window collection, last
+// to first; folder windows are left alone, though on Windows they offer the
+// web browser interface too. A
 // non-empty `barId` (a class identifier in text form) names a browser bar that
 // is hidden in each window before it closes.
 void CloseBrowserWindows(std::string_view barId);

@@ -2,6 +2,8 @@
 // child controls report to their parent.
 #include "toolkit/control.h"
 
+#include <vector>
+
 namespace sentrova {
 
 bool TControl::HandleChildCommand(int code) {
@@ -36,7 +38,67 @@ bool TControl::HandleChildCommand(int code) {
 
 void TControl::SetDefaultButton(bool isDefault) {
   if (kind_ != ControlKind::Button) return;
-  ModifyStyle(isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, BS_TYPEMASK);
+  TControl* form = FormOf();
+  if (isDefault && form && form != this) {
+    // One default button per form.
+    if (TControl* previous = form->DefaultButton()) previous->defaultChoice_ = false;
+  }
+  defaultChoice_ = isDefault;
+  if (form && form != this) {
+    TControl* focused = form->currentControl_;
+    const bool hasFocus = focused && focused->handle_ && ::GetFocus() == focused->handle_;
+    form->FollowFocus(hasFocus ? focused : nullptr);
+  } else {
+    ShowDefaultLook(isDefault);
+  }
+}
+
+void TControl::SetCancelButton(bool isCancel) {
+  if (kind_ != ControlKind::Button) return;
+  TControl* form = FormOf();
+  if (isCancel && form && form != this) {
+    if (TControl* previous = form->CancelButton()) previous->cancelChoice_ = false;
+  }
+  cancelChoice_ = isCancel;
+}
+
+TControl* TControl::DefaultButton() { return FindButton(&TControl::defaultChoice_); }
+TControl* TControl::CancelButton() { return FindButton(&TControl::cancelChoice_); }
+
+// The button of this control's own window tree (not of the forms it owns)
+// that carries `mark`.
+TControl* TControl::FindButton(bool TControl::*mark) {
+  for (TControl* child : children_) {
+    if (IsTopLevelKind(child->kind_)) continue;
+    if (child->kind_ == ControlKind::Button && child->*mark) return child;
+    if (TControl* found = child->FindButton(mark)) return found;
+  }
+  return nullptr;
+}
+
+bool TControl::IsPushButton() const {
+  const DWORD type = style_ & BS_TYPEMASK;
+  return kind_ == ControlKind::Button && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+void TControl::ShowDefaultLook(bool shown) {
+  if (!IsPushButton()) return;
+  const bool showing = (style_ & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  if (shown != showing) ModifyStyle(shown ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, BS_TYPEMASK);
+}
+
+// The default-button look goes to the push button that has the focus, or,
+// with the focus elsewhere, back to the form's default button.
+void TControl::FollowFocus(TControl* focused) {
+  TControl* holder = focused && focused->IsPushButton() ? focused : DefaultButton();
+  std::vector<TControl*> pending(children_.begin(), children_.end());
+  while (!pending.empty()) {
+    TControl* c = pending.back();
+    pending.pop_back();
+    if (IsTopLevelKind(c->kind_)) continue;
+    if (c->kind_ == ControlKind::Button) c->ShowDefaultLook(c == holder);
+    pending.insert(pending.end(), c->children_.begin(), c->children_.end());
+  }
 }
 
 bool TControl::Checked() const {

@@ -4,10 +4,15 @@
 
 namespace sentrova {
 
-FontHandle CreateFontFor(const FontSpec& fontSpec) {
+int ScreenDpi() {
   HDC screen = ::GetDC(nullptr);
-  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
   if (screen) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+FontHandle CreateFontFor(const FontSpec& fontSpec) {
+  const int dpi = ScreenDpi();
   return FontHandle(::CreateFontA(-::MulDiv(fontSpec.size, dpi, 72), 0, 0, 0,
                                   fontSpec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,

@@ -23,6 +23,9 @@ struct FontSpec {
 
 // Creates the platform font for a font description at the screen's resolution.
 FontHandle CreateFontFor(const FontSpec& fontSpec);
+// The screen's resolution in dots per inch (96 when it cannot be read), by
+// which font sizes become pixels.
+int ScreenDpi();
 
 class TBitmap;
 

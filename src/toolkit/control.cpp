@@ -28,8 +28,13 @@ std::atomic<TControl*> gApplication{nullptr};
 // creation parameter would be too late).
 thread_local TControl* tCreating = nullptr;
 
-// Window classes registered by the toolkit, with the procedure of the
-// platform class each one is built on.
+constexpr char kBaseProperty[] = "BASE_";
+
+// Window classes registered by the toolkit. A toolkit class is registered
+// once, but the platform class it is built on is looked up again for every
+// window: which "BUTTON" that is depends on the activation context active
+// when the window is made (the themed common controls, or the classic
+// ones), not on the context of whichever window came first.
 class ClassRegistry {
  public:
   static ClassRegistry& Instance() {
@@ -37,11 +42,10 @@ class ClassRegistry {
     return registry;
   }
 
-  // Registers `name` for `kind` once per process; the base procedure, or
-  // null when the class cannot be made.
+  // Registers `name` for `kind` once per process; the procedure of the
+  // platform class in the calling thread's context now, or null when the
+  // class cannot be made.
   WNDPROC Ensure(ControlKind kind, const std::string& name, WNDPROC procedure) {
-    std::lock_guard lock(mutex_);
-    if (auto it = byName_.find(name); it != byName_.end()) return it->second;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     WNDPROC base = ::DefWindowProcA;
@@ -50,11 +54,15 @@ class ClassRegistry {
       if (!::GetClassInfoExA(nullptr, platformClass.c_str(), &wc)) return nullptr;
       base = wc.lpfnWndProc;
       wc.style &= ~CS_GLOBALCLASS;
+      // Room for the window data of either version of the platform class.
+      wc.cbWndExtra = std::max(wc.cbWndExtra, kPlatformWindowExtra);
     } else {
       wc.style = CS_DBLCLKS;
       wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
       wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     }
+    std::lock_guard lock(mutex_);
+    if (auto it = byName_.find(name); it != byName_.end()) return base;
     wc.lpfnWndProc = procedure;
     wc.hInstance = ::GetModuleHandleA(nullptr);
     wc.lpszClassName = name.c_str();
@@ -69,6 +77,7 @@ class ClassRegistry {
   // The base procedure of a window of a toolkit class (for windows that no
   // longer have an object).
   WNDPROC BaseOf(HWND window) {
+    if (auto base = reinterpret_cast<WNDPROC>(::GetPropA(window, kBaseProperty))) return base;
     const ATOM atom = static_cast<ATOM>(::GetClassWord(window, GCW_ATOM));
     std::lock_guard lock(mutex_);
     auto it = byAtom_.find(atom);
@@ -76,6 +85,7 @@ class ClassRegistry {
   }
 
  private:
+  static constexpr int kPlatformWindowExtra = 64;
   std::mutex mutex_;
   std::map<std::string, WNDPROC> byName_;
   std::map<ATOM, WNDPROC> byAtom_;
@@ -181,7 +191,8 @@ TControl::~TControl() {
     if (p->currentControl_ == this) p->currentControl_ = nullptr;
   if (parent_) parent_->Unlink(this);
   if (TControl* app = Application()) {
-    if (app->currentForm_ == this) app->currentForm_ = nullptr;
+    TControl* self = this;
+    app->currentForm_.compare_exchange_strong(self, nullptr);
   }
   TControl* self = this;
   gApplication.compare_exchange_strong(self, nullptr);
@@ -214,7 +225,7 @@ TControl* TControl::FromHandle(HWND window) {
 }
 
 TControl* TControl::FormOf() {
-  if (kind_ == ControlKind::App) return currentForm_;
+  if (kind_ == ControlKind::App) return currentForm_.load();
   TControl* control = this;
   while (!IsTopLevelKind(control->kind_) && control->parent_) control = control->parent_;
   return control;
@@ -300,15 +311,21 @@ void TControl::ApplyAfterCreation() {
 
 void TControl::Bind(HWND window) {
   handle_ = window;
+  windowThread_ = ::GetCurrentThreadId();
   ::SetPropA(window, kSelfProperty, this);
+  ::SetPropA(window, kBaseProperty, reinterpret_cast<HANDLE>(baseProc_));
 }
 
 void TControl::Unbind() {
   if (!handle_) return;
   ::RemovePropA(handle_, kSelfProperty);
+  ::RemovePropA(handle_, kBaseProperty);
   handle_ = nullptr;
   columnCount_ = 0;
-  if (TControl* app = Application(); app && app->currentForm_ == this) app->currentForm_ = nullptr;
+  if (TControl* app = Application()) {
+    TControl* self = this;
+    app->currentForm_.compare_exchange_strong(self, nullptr);
+  }
 }
 
 LRESULT CALLBACK TControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -434,8 +451,11 @@ bool TControl::HandleOwn(TMessage& m) {
     case WM_SETFOCUS:
       if (kind_ == ControlKind::App) {
         // The application window hands the focus to the current form.
-        if (currentForm_ && currentForm_->handle_) {
-          ::SetFocus(currentForm_->handle_);
+        // Only forms of this window's own thread are recorded, so the
+        // focus never goes to another thread's window.
+        TControl* form = currentForm_.load();
+        if (form && form->handle_) {
+          ::SetFocus(form->handle_);
           return true;
         }
       } else if (kind_ == ControlKind::Form) {
@@ -445,11 +465,16 @@ bool TControl::HandleOwn(TMessage& m) {
         }
       } else if (TControl* form = FormOf(); form && form != this) {
         form->currentControl_ = this;
+        form->FollowFocus(this);
       }
       return false;
     case WM_ACTIVATE:
       if (kind_ == ControlKind::Form && LOWORD(m.wParam) != WA_INACTIVE) {
-        if (TControl* app = Application()) app->currentForm_ = this;
+        // A form shown on a worker thread (a question of the clean-up or the
+        // scanner) is that thread's business: the application window must
+        // neither hand the focus to it nor keep a pointer that thread frees.
+        TControl* app = Application();
+        if (app && app->windowThread_.load() == ::GetCurrentThreadId()) app->currentForm_ = this;
       }
       return false;
     case WM_NEXTDLGCTL:

@@ -25,6 +25,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -183,7 +184,18 @@ class TControl {
   // Kind specific settings.
   void SetPanelEdge(PanelEdge edge);           // Panel
   void SetMultiLine(bool multiLine);           // Editbox: 200 x 200 when switched on
-  void SetDefaultButton(bool isDefault);       // Button: the default-button look
+  // Button: the form's default button. Enter presses it unless the focus
+  // is on another push button (which Enter then presses), and it shows the
+  // default-button look while the focus is on no other push button: the
+  // look follows the focus, as in the platform's dialogs.
+  void SetDefaultButton(bool isDefault);
+  // Button: the form's cancel button, which Escape presses. A form without
+  // one takes Escape as a close request when it has an onClose handler.
+  void SetCancelButton(bool isCancel);
+  // Forms: the buttons marked so among their controls, else null.
+  TControl* DefaultButton();
+  TControl* CancelButton();
+  bool IsPushButton() const;
   bool Checked() const;                        // Checkbox
   void SetChecked(bool checked);
 
@@ -272,6 +284,9 @@ class TControl {
   bool ColorChild(TMessage& message);
   bool NextControl(TMessage& message);
   void FitToCaption();
+  TControl* FindButton(bool TControl::*mark);
+  void ShowDefaultLook(bool shown);
+  void FollowFocus(TControl* focused);
   void ApplyStyle();
   void ApplyIcons();
   DWORD WindowStyle() const;
@@ -282,6 +297,7 @@ class TControl {
   std::vector<TControl*> children_;               // every child, owned or not
   std::vector<std::unique_ptr<TControl>> owned_;  // children made by Add
   HWND handle_ = nullptr;
+  std::atomic<DWORD> windowThread_{0};  // the thread that made the window
   WNDPROC baseProc_ = nullptr;
   std::string className_;
   std::string caption_;
@@ -295,6 +311,8 @@ class TControl {
   bool autoSize_ = false;
   bool checked_ = false;
   bool multiLine_ = false;
+  bool defaultChoice_ = false;  // buttons: Enter's button when no push button has the focus
+  bool cancelChoice_ = false;   // buttons: Escape's button
   DWORD style_;
   DWORD exStyle_;
   FontSpec font_;
@@ -308,7 +326,9 @@ class TControl {
   IconHandle ownedSmallIcon_;
   HCURSOR cursor_ = nullptr;
   TControl* currentControl_ = nullptr;  // forms
-  TControl* currentForm_ = nullptr;     // the App window
+  // The App window: the last form of the App window's own thread that was
+  // activated (other threads' forms are never recorded here).
+  std::atomic<TControl*> currentForm_{nullptr};
   AcceleratorHandle accelerators_;
   std::vector<std::shared_ptr<HookSlot>> hooks_;
   DWORD listExStyle_ = 0;

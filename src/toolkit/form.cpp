@@ -44,15 +44,19 @@ void TControl::SetTopmost(bool topmost) {
 
 bool TControl::SetIconFromResource(const char* name) {
   HINSTANCE module = ::GetModuleHandleA(nullptr);
-  ownedBigIcon_.reset(static_cast<HICON>(::LoadImageA(
+  IconHandle big(static_cast<HICON>(::LoadImageA(
       module, name, IMAGE_ICON, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
-  ownedSmallIcon_.reset(static_cast<HICON>(::LoadImageA(module, name, IMAGE_ICON,
-                                                        ::GetSystemMetrics(SM_CXSMICON),
-                                                        ::GetSystemMetrics(SM_CYSMICON), 0)));
-  if (!ownedBigIcon_) ownedSmallIcon_.reset();
-  bigIcon_ = ownedBigIcon_.get();
-  smallIcon_ = ownedSmallIcon_ ? ownedSmallIcon_.get() : bigIcon_;
+  IconHandle small(static_cast<HICON>(::LoadImageA(module, name, IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXSMICON),
+                                                   ::GetSystemMetrics(SM_CYSMICON), 0)));
+  if (!big) small.reset();
+  bigIcon_ = big.get();
+  smallIcon_ = small ? small.get() : bigIcon_;
+  // The window takes the new images first; only then are the ones it let
+  // go of destroyed.
   ApplyIcons();
+  ownedBigIcon_ = std::move(big);
+  ownedSmallIcon_ = std::move(small);
   return bigIcon_ != nullptr;
 }
 

@@ -15,6 +15,16 @@ thread_local int tQuitCode = 0;
 // before and after it to know whether it took one that belongs to its caller.
 thread_local unsigned tQuitsTaken = 0;
 
+// The Enter or Escape press that a form of this thread took, until its key
+// comes up: only its auto-repeats count. A key held down since before (one
+// that a form's preview dropped, or one pressed for another window) repeats
+// without effect.
+struct TakenKey {
+  HWND form = nullptr;
+  WPARAM key = 0;
+};
+thread_local TakenKey tKeyTaken;
+
 bool TakeMessage(MSG& msg) {
   if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
@@ -74,6 +84,60 @@ void MoveFocus(HWND target) {
     ::SendMessageA(target, EM_SETSEL, 0, -1);
 }
 
+// Presses `button` as a click would, when it can be pressed.
+bool Press(TControl* button) {
+  const HWND window = button ? button->HandleIfCreated() : nullptr;
+  if (!window || !::IsWindowVisible(window) || !::IsWindowEnabled(window)) return false;
+  ::SendMessageA(::GetParent(window), WM_COMMAND,
+                 MAKEWPARAM(::GetDlgCtrlID(window), BN_CLICKED), reinterpret_cast<LPARAM>(window));
+  return true;
+}
+
+// Enter and Escape, as the platform's dialogs take them. Enter presses the
+// focused push button, or, with the focus on anything else, the form's
+// default button; Escape presses the cancel button, or asks a form that
+// handles closing to close. Alt+Enter presses nothing. True when the key
+// was used (or dropped).
+bool EnterOrEscape(TControl& form, const MSG& msg) {
+  const bool enter = msg.wParam == VK_RETURN;
+  if (!enter && msg.wParam != VK_ESCAPE) return false;
+  const HWND root = form.HandleIfCreated();
+  switch (msg.message) {
+    case WM_SYSKEYDOWN:
+    case WM_SYSCHAR:
+      return enter;
+    case WM_KEYUP:
+      if (tKeyTaken.form == root && tKeyTaken.key == msg.wParam) tKeyTaken = {};
+      return false;
+    case WM_KEYDOWN:
+      break;
+    default:
+      return false;
+  }
+  // A control that takes the key itself (multi-line text) keeps it.
+  const LRESULT wants =
+      ::SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+  if (wants & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+  TControl* button = nullptr;
+  if (enter) {
+    TControl* focused = TControl::FromHandle(::GetFocus());
+    button = focused && focused->IsPushButton() && focused->FormOf() == &form
+                 ? focused
+                 : form.DefaultButton();
+  } else {
+    button = form.CancelButton();
+  }
+  if (!button && (enter || !form.onClose)) return false;  // the controls decide
+  const bool repeat = (msg.lParam & (LPARAM{1} << 30)) != 0;
+  if (repeat && (tKeyTaken.form != root || tKeyTaken.key != msg.wParam)) return true;
+  tKeyTaken = {root, msg.wParam};
+  if (button)
+    Press(button);
+  else
+    ::SendMessageA(root, WM_CLOSE, 0, 0);
+  return true;
+}
+
 }  // namespace
 
 bool DialogNavigation(MSG& msg) {
@@ -87,9 +151,10 @@ bool DialogNavigation(MSG& msg) {
       // A failing preview drops nothing, as a failing hook is passed over.
     }
   }
-  // Enter and Escape go to the controls as they are: each form decides what
-  // they mean (none of them is turned into an OK or Cancel command here).
-  if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) return false;
+  if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) {
+    // The form may be gone once a button was pressed: nothing more of it.
+    return EnterOrEscape(*form, msg);
+  }
   const HWND root = form->HandleIfCreated();
   if (msg.message == WM_KEYDOWN) {
     const WPARAM key = msg.wParam;
@@ -148,7 +213,8 @@ void RunModalLoop(const std::function<bool()>& done) {
   const unsigned quitsBefore = tQuitsTaken;
   for (;;) {
     ProcessMessages();
-    if (done()) break;
+    // A quit message ends the wait too: the thread is being asked to end.
+    if (done() || tQuitsTaken != quitsBefore) break;
     WaitForMessage();
   }
   // A quit message taken while the loop ran belongs to the caller's loop.

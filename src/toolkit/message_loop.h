@@ -31,8 +31,8 @@ void ProcessMessages();
 // until the next one arrives (posted, sent or input), until `done` says so
 // (checked after each round of messages). A `done` that another thread
 // changes must be followed by a message to the waiting thread (a
-// PostThreadMessage of WM_NULL is enough). A quit message taken meanwhile is
-// posted again when the loop ends, for the caller's own loop.
+// PostThreadMessage of WM_NULL is enough). A quit message ends the loop as
+// well, and is posted again, for the caller's own loop.
 void RunModalLoop(const std::function<bool()>& done);
 
 // Blocks the calling thread, without using the processor, until a message
@@ -46,8 +46,12 @@ bool WaitForMessage(DWORD timeoutMs = INFINITE);
 // focused control's group (WS_GROUP marks a group's first control; texts
 // and pictures are passed over), and Alt with the letter after "&" in a
 // button's or check box's caption clicks it. A control that asks for these
-// keys (WM_GETDLGCODE: edit text, list rows) gets them instead. Enter and
-// Escape are left to the form and its controls. A form's onKeyPreview sees
+// keys (WM_GETDLGCODE: edit text, list rows) gets them instead. Enter presses
+// the focused push button, or with the focus elsewhere the form's default
+// button; Escape presses the cancel button, or closes a form that has an
+// onClose handler; where neither applies they reach the controls. Alt+Enter
+// presses nothing, and an auto-repeat presses only when the form took the
+// key's first press (a key held down since before does not). A form's onKeyPreview sees
 // each key message first and may drop it. Message processing calls this for
 // every keyboard message; a loop of its own calls it before translating and
 // dispatching, which it must skip when this returns true (the message was

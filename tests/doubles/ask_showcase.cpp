@@ -1,7 +1,8 @@
 // Shows one of the product's four questions as its callers word them, for
 // scripts/take-screenshots.sh: ask_showcase.exe restore|homepage|closeie|schedule
-// [seconds]. The question closes itself the given time (default 8 s) after it
-// appeared, answered "No", so that the program always ends.
+// [seconds [button]]. The question closes itself the given time (default 8 s)
+// after it appeared, answered "No", so that the program always ends. A button
+// caption (without "&") moves the focus there once the question is up.
 #include <windows.h>
 
 #include <cstdlib>
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
   sentrova::ComApartment apartment(COINIT_APARTMENTTHREADED);
   const Question q = Make(argc > 1 ? argv[1] : "restore");
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 8;
+  const std::string focus = argc > 3 ? argv[3] : "";
   // Set when the question is over, so that the closer need not wait its time.
   HANDLE answered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread closer([&] {
@@ -81,6 +83,14 @@ int main(int argc, char** argv) {
       w = ::FindWindowA(nullptr, q.title.c_str());
       if (w && ::IsWindowVisible(w)) break;
       ::Sleep(10);
+    }
+    for (HWND c = w ? ::GetWindow(w, GW_CHILD) : nullptr; c && !focus.empty();
+         c = ::GetWindow(c, GW_HWNDNEXT)) {
+      char text[256] = {};
+      ::GetWindowTextA(c, text, sizeof text);
+      std::string plain(text);
+      std::erase(plain, '&');
+      if (plain == focus) ::PostMessageA(w, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
     }
     if (::WaitForSingleObject(answered, static_cast<DWORD>(seconds) * 1000) == WAIT_TIMEOUT && w)
       ::PostMessageA(w, WM_CLOSE, 0, 0);

@@ -1,5 +1,7 @@
 #include "support/win_support.h"
 
+#include <winternl.h>
+
 #include <atomic>
 #include <string>
 
@@ -101,6 +103,58 @@ ChildResult RunAndWait(const std::string& commandLine, DWORD timeoutMs) {
   }
   ::CloseHandle(process);
   return r;
+}
+
+namespace {
+
+// One entry of the GDI handle table that the process environment block
+// points to (the same 24-byte layout on 64-bit Windows and Wine).
+struct GdiTableEntry {
+  unsigned long long object;
+  unsigned short owner;
+  unsigned short count;
+  unsigned short unique;
+  unsigned char type;
+  unsigned char flags;
+  unsigned long long user;
+};
+constexpr size_t kGdiTableOffset = 0xF8;  // GdiSharedHandleTable in the 64-bit PEB
+constexpr int kGdiTableEntries = 0x10000;
+
+long CountGdiTable() {
+  const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const auto* table = *reinterpret_cast<GdiTableEntry* const*>(peb + kGdiTableOffset);
+  if (!table) return -1;
+  long n = 0;
+  for (int i = 0; i < kGdiTableEntries; ++i) n += table[i].type != 0;
+  return n;
+}
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
+  ++*reinterpret_cast<long*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK CountOwnTopLevel(HWND window, LPARAM count) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  if (process != ::GetCurrentProcessId()) return TRUE;
+  CountWindow(window, count);
+  ::EnumChildWindows(window, CountWindow, count);
+  return TRUE;
+}
+
+}  // namespace
+
+GuiObjectCounts CountGuiObjects() {
+  GuiObjectCounts counts;
+  counts.gdi = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
+  counts.user = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
+  if (counts.gdi == 0 && counts.user == 0) {
+    counts.gdi = CountGdiTable();
+    ::EnumWindows(CountOwnTopLevel, reinterpret_cast<LPARAM>(&counts.user));
+  }
+  return counts;
 }
 
 }  // namespace sentrova::test

@@ -70,6 +70,15 @@ bool WaitFor(Condition condition, DWORD timeoutMs) {
   }
 }
 
+// The process's own GDI and USER objects, counted from inside it. Where the
+// system does not answer GetGuiResources (Wine), GDI objects are counted in
+// the process's GDI handle table and USER objects as the process's windows.
+struct GuiObjectCounts {
+  long gdi = 0;
+  long user = 0;
+};
+GuiObjectCounts CountGuiObjects();
+
 // The toolbar host's machine key, in the 32-bit registry view where the
 // host keeps its machine values.
 inline constexpr char kHostMachineKey[] = "Software\\Quillbox";

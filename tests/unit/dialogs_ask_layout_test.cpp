@@ -109,21 +109,9 @@ TEST(PictureNameSplit, ModuleBeforeTheFirstColonResourceAfterIt) {
 }
 
 TEST(KeyGuard, KeysDoNothingWithinTheFirstSecond) {
-  EXPECT_EQ(KeyAction(0x0D, 0, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x0D, 1000, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x1B, 999, false), AskKeyAction::kNone);
-  EXPECT_EQ(KeyAction(0x0D, 1001, false), AskKeyAction::kYes);
-  EXPECT_EQ(KeyAction(0x1B, 1001, false), AskKeyAction::kNo);
-}
-
-TEST(KeyGuard, OtherKeysNeverAnswer) {
-  EXPECT_EQ(KeyAction(0x20, 5000, false), AskKeyAction::kNone);  // space
-  EXPECT_EQ(KeyAction('Y', 5000, false), AskKeyAction::kNone);
-}
-
-TEST(KeyGuard, EnterOnAnInformationOnlyDialogPressesOk) {
-  EXPECT_EQ(KeyAction(0x0D, 5000, true), AskKeyAction::kNo);
-  EXPECT_EQ(KeyAction(0x1B, 5000, true), AskKeyAction::kNo);
+  EXPECT_TRUE(InKeyGuard(0));
+  EXPECT_TRUE(InKeyGuard(1000));
+  EXPECT_FALSE(InKeyGuard(1001));
 }
 
 TEST(MessageHeight, CountsWrappedLinesCarriageReturnsAndTwoSpare) {
@@ -220,6 +208,21 @@ TEST(AskLayout, ThirdButtonWithoutCheckboxSharesTheLine) {
   EXPECT_EQ(l.yes.top, 170 + 32 + 20);
   EXPECT_EQ(l.third->top, l.yes.top);
   EXPECT_EQ(l.yes.left, 120);
+}
+
+// At 120 dpi every figure is 5/4 of its 96-dpi size, and the check box is
+// never narrower than its caption (fonts do not grow exactly by 5/4).
+TEST(AskLayout, ScalesWithTheScreensResolution) {
+  AskLayoutInput in;
+  in.dpi = 120;
+  in.checkboxTextWidth = 200;
+  const AskLayout l = ComputeAskLayout(in);
+  EXPECT_EQ(l.heading, (AskRect{38, 25, 599, 40}));
+  EXPECT_EQ(l.checkbox, (AskRect{38, 90, 263, 25}));
+  EXPECT_EQ(l.no, (AskRect{475, 90, 150, 28}));
+  EXPECT_EQ(l.windowWidth, 662);
+  in.checkboxTextWidth = 243;
+  EXPECT_EQ(ComputeAskLayout(in).checkbox->width, 243 + 23);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -21,6 +22,7 @@
 #include "platform/registry.h"
 #include "support/win_support.h"
 #include "toolkit/control.h"
+#include "toolkit/message_loop.h"
 
 namespace sentrova {
 namespace {
@@ -53,10 +55,14 @@ std::vector<HWND> Children(HWND parent) {
   return all;
 }
 
-// The child whose text is `text` (and whose class contains `classPart`).
+// The child whose text, without its mnemonic's "&", is `text` (and whose
+// class contains `classPart`).
 HWND Child(HWND parent, const std::string& text, const std::string& classPart = "") {
-  for (HWND child : Children(parent))
-    if (TextOf(child) == text && ClassOf(child).find(classPart) != std::string::npos) return child;
+  for (HWND child : Children(parent)) {
+    std::string plain = TextOf(child);
+    std::erase(plain, '&');
+    if (plain == text && ClassOf(child).find(classPart) != std::string::npos) return child;
+  }
   return nullptr;
 }
 
@@ -100,7 +106,6 @@ bool FocusSettlesOn(DWORD thread, HWND expected) {
 }
 
 void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
-void Key(HWND control, WPARAM key) { ::SendMessageA(control, WM_KEYDOWN, key, 0); }
 
 // ---- the fixture ----------------------------------------------------------------
 
@@ -229,35 +234,6 @@ TEST_F(AskQuestionTest, TheCloseBoxAnswersNoAndStillReportsTheCheckbox) {
   EXPECT_TRUE(flag);
 }
 
-TEST_F(AskQuestionTest, EnterDoesNothingInTheFirstSecondAndAnswersYesAfterIt) {
-  // The guard is a matter of time, so the early key press must be known to
-  // have come early: attempts whose key was not handled well within the
-  // second are not counted, and another one is made.
-  bool checked = false;
-  for (int attempt = 0; attempt < 3 && !checked; ++attempt) {
-    bool early = false, openAfterEarlyKey = false;
-    bool flag = false;
-    const bool answer = Plain(
-        "Sentrova - Enter",
-        [&](HWND dialog) {
-          const ULONGLONG seen = ::GetTickCount64();
-          HWND focus = Child(dialog, "Yes");
-          EXPECT_TRUE(FocusSettlesOn(testThread_, focus));
-          Key(focus, VK_RETURN);
-          early = ::GetTickCount64() - seen < 500;
-          openAfterEarlyKey = ::IsWindowVisible(dialog) != FALSE;
-          ::Sleep(1200);
-          Key(focus, VK_RETURN);
-        },
-        flag);
-    if (!early) continue;
-    checked = true;
-    EXPECT_TRUE(openAfterEarlyKey);
-    EXPECT_TRUE(answer);
-  }
-  EXPECT_TRUE(checked) << "the early key never came within half a second";
-}
-
 // Keys as the user types them: posted to the focused control and taken by
 // the dialog's own message loop, which gives them keyboard navigation.
 void Post(HWND control, WPARAM key) {
@@ -311,17 +287,136 @@ TEST_F(AskQuestionTest, KeysReachTheCheckboxButNoneCountsInTheFirstSecond) {
   EXPECT_TRUE(checked) << "the early keys were never taken within the first second";
 }
 
-TEST_F(AskQuestionTest, EscapeOnAnyControlAnswersNoAfterTheFirstSecond) {
+bool IsDefaultLook(HWND button) {
+  return (::GetWindowLongPtrA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+}
+
+// Waits out the keyboard guard of a dialog that has just appeared.
+void PastTheGuard() { ::Sleep(kKeyGuardMs + 200); }
+
+// Moves the focus as the dialog itself would (WM_NEXTDLGCTL to the form).
+bool FocusOn(HWND dialog, HWND control, DWORD thread) {
+  ::PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+  return FocusSettlesOn(thread, control);
+}
+
+// Where the focus is, the heading's codes and a key, against what the key
+// presses: Enter presses the focused button, with the focus on the check box
+// the default button; Escape is "No". The default look goes with the focus.
+TEST_F(AskQuestionTest, EnterPressesTheFocusedButtonAndEscapeIsNo) {
+  struct Row {
+    const char* heading;
+    const char* focus;  // a button's caption, or "box"
+    WPARAM key;
+    const char* presses;
+  };
+  const Row rows[] = {
+      {"\x01" "Code 1", "Yes", VK_RETURN, "Yes"},
+      {"\x01" "Code 1", "No", VK_RETURN, "No"},
+      {"\x01" "Code 1", "Details...", VK_RETURN, "Details..."},
+      {"\x01" "Code 1", "box", VK_RETURN, "Yes"},
+      {"\x01" "Code 1", "Yes", VK_ESCAPE, "No"},
+      {"\x02" "Code 2", "box", VK_RETURN, "No"},
+      {"\x02" "Code 2", "Yes", VK_RETURN, "Yes"},
+      {"\x02" "Code 2", "Details...", VK_ESCAPE, "No"},
+      {"\x02" "Code 2", "box", VK_ESCAPE, "No"},
+      {"\x03" "Code 3", "Yes", VK_RETURN, "Yes"},
+      {"\x03" "Code 3", "No", VK_RETURN, "No"},
+      {"\x03\x02" "Codes 3 and 2", "Details...", VK_RETURN, "Details..."},
+      {"\x04" "Code 4", "No", VK_RETURN, "No"},
+      {"\x04" "Code 4", "box", VK_RETURN, "Yes"},
+      {"\x04" "Code 4", "Details...", VK_ESCAPE, "No"},
+  };
+  for (const Row& row : rows) {
+    const std::string what = std::string(row.heading + (row.heading[1] < 32 ? 2 : 1)) + ", focus " +
+                             row.focus + ", " + (row.key == VK_RETURN ? "Enter" : "Escape");
+    std::atomic<int> details{0};
+    bool flag = false;
+    const bool answer = AskDriven(
+        "Sentrova - Keys Table",
+        [&](HWND dialog) {
+          const bool yesDefault = row.heading[0] != 2;
+          HWND yes = Child(dialog, "Yes"), no = Child(dialog, "No");
+          HWND third = Child(dialog, "Details...");
+          HWND focus = std::string(row.focus) == "box" ? CheckboxOf(dialog)
+                                                       : Child(dialog, row.focus);
+          ASSERT_NE(focus, nullptr) << what;
+          PastTheGuard();
+          ASSERT_TRUE(FocusOn(dialog, focus, testThread_)) << what;
+          const bool onButton = focus != CheckboxOf(dialog);
+          HWND looks = onButton ? focus : (yesDefault ? yes : no);
+          EXPECT_TRUE(test::WaitFor(
+              [&] {
+                for (HWND button : {yes, no, third})
+                  if (IsDefaultLook(button) != (button == looks)) return false;
+                return true;
+              },
+              kWaitMs))
+              << what << ": the default look is not where the focus is";
+          Post(focus, row.key);
+          if (std::string(row.presses) == "Details...") {
+            EXPECT_TRUE(test::WaitFor([&] { return details.load() == 1; }, kWaitMs)) << what;
+            EXPECT_TRUE(::IsWindowVisible(dialog)) << what << ": the dialog stays";
+          } else {
+            EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(dialog); }, kWaitMs))
+                << what << ": the key answered nothing";
+          }
+        },
+        [&] {
+          return AskQuestion("Sentrova - Keys Table", row.heading, "Close them now?", "", "",
+                             flag, "", "Details...", [&](TControl&) { ++details; });
+        });
+    EXPECT_EQ(answer, std::string(row.presses) == "Yes") << what;
+    EXPECT_EQ(details.load(), std::string(row.presses) == "Details..." ? 1 : 0) << what;
+  }
+}
+
+// Enter held down from within the first second repeats without effect when
+// the second is over, and Alt+Enter answers nothing; a new press answers.
+TEST_F(AskQuestionTest, AnEnterHeldSinceTheGuardAndAltEnterAnswerNothing) {
+  bool checked = false;
+  for (int attempt = 0; attempt < 3 && !checked; ++attempt) {
+    bool inGuard = false, flag = false;
+    const ULONGLONG asked = ::GetTickCount64();
+    const bool answer = Plain(
+        "Sentrova - Held",
+        [&](HWND dialog) {
+          HWND yes = Child(dialog, "Yes");
+          ASSERT_TRUE(FocusSettlesOn(testThread_, yes));
+          ::PostMessageA(yes, WM_KEYDOWN, VK_RETURN, 1);
+          ASSERT_TRUE(PostedKeysTaken(yes));
+          inGuard = ::GetTickCount64() - asked < kKeyGuardMs;
+          PastTheGuard();
+          for (int i = 0; i < 3; ++i) ::PostMessageA(yes, WM_KEYDOWN, VK_RETURN, 0x40000001);
+          ::PostMessageA(yes, WM_SYSKEYDOWN, VK_RETURN, 0x20000001);  // Alt+Enter
+          ::PostMessageA(yes, WM_SYSKEYUP, VK_RETURN, 0xE0000001);
+          ASSERT_TRUE(PostedKeysTaken(yes));
+          EXPECT_TRUE(::IsWindowVisible(dialog));
+          ::PostMessageA(yes, WM_KEYUP, VK_RETURN, 0xC0000001);
+          Post(yes, VK_RETURN);
+          EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(dialog); }, kWaitMs));
+        },
+        flag);
+    if (!inGuard) continue;
+    checked = true;
+    EXPECT_TRUE(answer);
+  }
+  EXPECT_TRUE(checked) << "the early key was never taken within the first second";
+}
+
+TEST_F(AskQuestionTest, YesAndNoCarryAltMnemonics) {
   bool flag = false;
   const bool answer = Plain(
-      "Sentrova - Escape",
+      "Sentrova - Mnemonics",
       [&](HWND dialog) {
-        ::Sleep(1200);
-        Key(CheckboxOf(dialog), VK_ESCAPE);
+        EXPECT_EQ(TextOf(Child(dialog, "Yes")), "&Yes");
+        EXPECT_EQ(TextOf(Child(dialog, "No")), "&No");
+        PastTheGuard();
+        ::PostMessageA(Child(dialog, "Yes"), WM_SYSCHAR, 'n', 0x20000001);
+        EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(dialog); }, kWaitMs));
       },
       flag);
   EXPECT_FALSE(answer);
-  EXPECT_FALSE(::FindWindowA(nullptr, "Sentrova - Escape"));
 }
 
 TEST_F(AskQuestionTest, InformationOnlyShowsJustOkWhichAnswersFalse) {
@@ -339,8 +434,9 @@ TEST_F(AskQuestionTest, InformationOnlyShowsJustOkWhichAnswersFalse) {
           EXPECT_TRUE(::IsWindowVisible(ok));
           EXPECT_TRUE(FocusSettlesOn(testThread_, ok));
           if (byKey) {
-            ::Sleep(1200);
-            Key(ok, VK_RETURN);  // Enter presses the one visible button
+            PastTheGuard();
+            Post(ok, VK_RETURN);  // Enter presses the one visible button
+            EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(dialog); }, kWaitMs));
           } else {
             Click(ok);
           }
@@ -637,6 +733,110 @@ TEST_F(AskQuestionTest, TheHelpButtonOpensTheAddressAndTheDialogStays) {
   WriteRegString(HKEY_CLASSES_ROOT, serverKey, "", true, original);
   DeleteRegKey(HKEY_CURRENT_USER, logKey);
   EXPECT_TRUE(navigated);
+}
+
+// Questions of a worker thread (the clean-up's, the scanner's) while the
+// application window lives on this thread: the window never records them (it
+// would hand the focus to another thread's window and keep a pointer that
+// thread frees), and each gives back every object it made.
+TEST_F(AskQuestionTest, QuestionsOnAWorkerThreadStayTheirsAndLeaveNothingBehind) {
+  TControl app(ControlKind::App, nullptr, "Sentrova main");
+  ASSERT_NE(app.Handle(), nullptr);
+  const auto askOnWorker = [&](int questions) {
+    std::atomic<DWORD> workerThread{0};
+    std::thread worker([&] {
+      ComApartment apartment(COINIT_APARTMENTTHREADED);
+      workerThread = ::GetCurrentThreadId();
+      for (int i = 0; i < questions; ++i) {
+        bool flag = false;
+        AskQuestionSimple("Sentrova - Worker", "Close all running Internet Explorer windows?",
+                          "Close them now?", "", "", flag);
+      }
+    });
+    for (int i = 0; i < questions; ++i) {
+      // This thread serves the application window meanwhile.
+      HWND dialog = nullptr;
+      ASSERT_TRUE(test::WaitFor(
+          [&] {
+            ProcessMessages();
+            dialog = ::FindWindowA(nullptr, "Sentrova - Worker");
+            return dialog && ::IsWindowVisible(dialog);
+          },
+          kWaitMs));
+      HWND yes = Child(dialog, "Yes");
+      ASSERT_TRUE(test::WaitFor(
+          [&] {
+            ProcessMessages();
+            return FocusOf(workerThread) == yes;
+          },
+          kWaitMs))
+          << "the question was never active";
+      EXPECT_EQ(app.FormOf(), nullptr) << "question " << i << " was recorded in the main window";
+      Click(Child(dialog, "No"));
+      ASSERT_TRUE(test::WaitFor(
+          [&] {
+            ProcessMessages();
+            return !::IsWindow(dialog);
+          },
+          kWaitMs));
+    }
+    worker.join();
+  };
+  askOnWorker(3);  // what the first questions make once (classes, fonts) stays
+  const test::GuiObjectCounts before = test::CountGuiObjects();
+  askOnWorker(20);
+  const test::GuiObjectCounts after = test::CountGuiObjects();
+  std::printf("GDI objects %ld -> %ld, USER objects %ld -> %ld over 20 questions\n", before.gdi,
+              after.gdi, before.user, after.user);
+  EXPECT_EQ(after.gdi, before.gdi);
+  EXPECT_EQ(after.user, before.user);
+  EXPECT_GT(before.gdi, 0);
+  EXPECT_GT(before.user, 0);
+}
+
+// At 120 dpi the fonts are a quarter larger, and the layout grows with
+// them: the check box's caption fits its box. The screen's resolution is
+// read at a program's start, so a second program shows the question.
+TEST_F(AskQuestionTest, At120DpiTheLayoutGrowsWithTheFont) {
+  constexpr char kDesktop[] = "Control Panel\\Desktop";
+  const auto setDpi = [&](DWORD dpi) {
+    if (dpi)
+      ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    else
+      ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels");
+  };
+  const DWORD before =
+      static_cast<DWORD>(ReadRegInteger(HKEY_CURRENT_USER, kDesktop, "LogPixels", 0));
+  setDpi(120);
+  HANDLE showcase = test::StartProcess("\"" + test::BinDir() + "ask_showcase.exe\" closeie 60");
+  HWND dialog = WaitForDialog("Sentrova - Clean Up");
+  setDpi(before);  // for the programs that start after this one
+  ASSERT_NE(showcase, nullptr);
+  ASSERT_NE(dialog, nullptr);
+  RECT frame;
+  ::GetWindowRect(dialog, &frame);
+  const auto at120 = [](int pixels) { return (pixels * 120 + 48) / 96; };
+  EXPECT_EQ(frame.right - frame.left, at120(540) - at120(10));
+  HWND box = CheckboxOf(dialog);
+  ASSERT_NE(box, nullptr);
+  // The caption measured in the dialog's font as 120 dpi makes it.
+  HDC dc = ::GetDC(nullptr);
+  HFONT font = ::CreateFontA(-::MulDiv(8, 120, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+  HGDIOBJ old = ::SelectObject(dc, font);
+  const std::string caption = TextOf(box);
+  SIZE text{};
+  ::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  ::SelectObject(dc, old);
+  ::DeleteObject(font);
+  ::ReleaseDC(nullptr, dc);
+  const RECT r = Placement(box);
+  const int boxAndGap = at120(::GetSystemMetrics(SM_CXMENUCHECK) + 4);
+  EXPECT_GE(r.right - r.left, text.cx + boxAndGap) << caption;
+  ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(::WaitForSingleObject(showcase, kWaitMs), WAIT_OBJECT_0);
+  ::CloseHandle(showcase);
 }
 
 }  // namespace

@@ -23,13 +23,20 @@ struct Journal {
   std::vector<std::string> calls;
 };
 
-// A web browser window: a real (hidden) window of this thread stands for the
-// browser's frame, so that the quit message posted to it can be looked for.
+// A window of the shell window collection: a real (hidden) window of this
+// thread stands for its frame, so that a quit message posted to it can be
+// looked for. As on Windows, the file browser's folder windows offer the web
+// browser interface too; only their program tells them apart.
 class FakeBrowser : public WebBrowserBase {
  public:
   FakeBrowser(Journal& journal, std::string name, bool handleFails = false,
-              bool barFails = false)
-      : journal_(journal), name_(std::move(name)), handleFails_(handleFails), barFails_(barFails) {
+              bool barFails = false,
+              std::wstring program = L"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE")
+      : journal_(journal),
+        name_(std::move(name)),
+        handleFails_(handleFails),
+        barFails_(barFails),
+        program_(std::move(program)) {
     window_ = ::CreateWindowExA(0, "STATIC", name_.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr,
                                 nullptr, nullptr, nullptr);
   }
@@ -37,6 +44,10 @@ class FakeBrowser : public WebBrowserBase {
 
   HWND window() const { return window_; }
 
+  STDMETHODIMP get_FullName(BSTR* name) override {
+    *name = ::SysAllocString(program_.c_str());
+    return S_OK;
+  }
   STDMETHODIMP get_HWND(SHANDLE_PTR* handle) override {
     journal_.calls.push_back(name_ + ".HWND");
     if (handleFails_) return E_FAIL;
@@ -61,45 +72,8 @@ class FakeBrowser : public WebBrowserBase {
   std::string name_;
   bool handleFails_;
   bool barFails_;
+  std::wstring program_;
   HWND window_ = nullptr;
-};
-
-// A file browser window: in the collection, but without the web browser
-// interface. Any use of it beyond asking for interfaces is recorded.
-class FakeFolderWindow : public IDispatch {
- public:
-  explicit FakeFolderWindow(Journal& journal) : journal_(journal) {}
-  virtual ~FakeFolderWindow() = default;
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return Touched(); }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return Touched(); }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return Touched(); }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                      UINT*) override {
-    return Touched();
-  }
-
- private:
-  HRESULT Touched() {
-    journal_.calls.push_back("folder.touched");
-    return E_NOTIMPL;
-  }
-  Journal& journal_;
-  ULONG refs_ = 1;
 };
 
 class FakeShellWindows : public ShellWindowsBase {
@@ -153,14 +127,19 @@ class BrowserWindowsTest : public ::testing::Test {
     shell_ = ComPtr<FakeShellWindows>::Attach(new FakeShellWindows(journal_));
   }
   FakeBrowser* AddBrowser(const std::string& name, bool handleFails = false,
-                          bool barFails = false) {
-    auto* b = new FakeBrowser(journal_, name, handleFails, barFails);
+                          bool barFails = false, std::wstring program = {}) {
+    auto* b = program.empty() ? new FakeBrowser(journal_, name, handleFails, barFails)
+                              : new FakeBrowser(journal_, name, handleFails, barFails, program);
     b->AddRef();  // kept by the test to look at its window
     kept_.push_back(ComPtr<FakeBrowser>::Attach(b));
     shell_->Add(b);
     return b;
   }
-  void AddFolder() { shell_->Add(new FakeFolderWindow(journal_)); }
+  // A folder window, as Windows lists it: the web browser interface, with
+  // the file browser's program.
+  FakeBrowser* AddFolder(const std::string& name = "folder") {
+    return AddBrowser(name, false, false, L"C:\\Windows\\Explorer.EXE");
+  }
 
   ComApartment apartment_{COINIT_APARTMENTTHREADED};
   Journal journal_;
@@ -168,13 +147,19 @@ class BrowserWindowsTest : public ::testing::Test {
   std::vector<ComPtr<FakeBrowser>> kept_;
 };
 
-TEST_F(BrowserWindowsTest, CountsWebAndFileBrowserWindowsAlike) {
+TEST_F(BrowserWindowsTest, CountsInternetExplorerWindowsOnly) {
   AddBrowser("a");
   AddFolder();
-  AddBrowser("b");
+  AddBrowser("b", false, false, L"c:\\program files\\internet explorer\\iexplore.exe");
   AddFolder();
-  EXPECT_EQ(CountBrowserWindows(shell_.get()), 4);
+  EXPECT_EQ(CountBrowserWindows(shell_.get()), 2);
   EXPECT_EQ(CountBrowserWindows(nullptr), 0);
+}
+
+TEST_F(BrowserWindowsTest, NoBrowserOpenCountsNothingWithFolderWindowsOpen) {
+  AddFolder();
+  AddFolder("other");
+  EXPECT_EQ(CountBrowserWindows(shell_.get()), 0);
 }
 
 TEST_F(BrowserWindowsTest, CountIsZeroWhenTheCollectionCannotCount) {
@@ -183,27 +168,20 @@ TEST_F(BrowserWindowsTest, CountIsZeroWhenTheCollectionCannotCount) {
   EXPECT_EQ(CountBrowserWindows(shell_.get()), 0);
 }
 
-TEST_F(BrowserWindowsTest, ClosesBrowsersLastToFirstAndLeavesFileBrowsersAlone) {
+TEST_F(BrowserWindowsTest, ClosesBrowsersLastToFirstAndTheFolderWindowStaysOpen) {
   FakeBrowser* a = AddBrowser("a");
-  AddFolder();
+  FakeBrowser* folder = AddFolder();
   FakeBrowser* b = AddBrowser("b");
 
-  CloseBrowserWindows(shell_.get(), "");
+  CloseBrowserWindows(shell_.get(), "{0}");
 
-  const std::vector<std::string> expected = {"Item 2", "b.HWND", "b.Quit", "Item 1",
-                                             "Item 0", "a.HWND", "a.Quit"};
+  const std::vector<std::string> expected = {
+      "Item 2", "b.HWND", "b.Bar {0} hide nosize", "b.Quit", "Item 1",
+      "Item 0", "a.HWND", "a.Bar {0} hide nosize", "a.Quit"};
   EXPECT_EQ(journal_.calls, expected);
   EXPECT_EQ(TakeQuitMessages(a->window()), 1);
   EXPECT_EQ(TakeQuitMessages(b->window()), 1);
-}
-
-TEST_F(BrowserWindowsTest, HidesTheNamedBarBeforeQuitting) {
-  AddBrowser("a");
-  const std::string bar = "{4D5C8C2A-D075-11D0-B416-00C04FB90376}";
-  CloseBrowserWindows(shell_.get(), bar);
-  const std::vector<std::string> expected = {"Item 0", "a.HWND", "a.Bar " + bar + " hide nosize",
-                                             "a.Quit"};
-  EXPECT_EQ(journal_.calls, expected);
+  EXPECT_EQ(TakeQuitMessages(folder->window()), 0);
 }
 
 TEST_F(BrowserWindowsTest, EveryFailureInsideTheLoopIsPassedOver) {

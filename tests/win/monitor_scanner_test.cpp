@@ -118,7 +118,8 @@ HWND FindChild(HWND parent, const char* caption, bool exact = true) {
         auto* s = reinterpret_cast<Search*>(p);
         char text[1024] = {};
         ::GetWindowTextA(child, text, sizeof text);
-        const std::string found(text);
+        std::string found(text);
+        std::erase(found, '&');  // a button's mnemonic mark
         if (s->exact ? found == s->caption : found.find(s->caption) != std::string::npos)
           s->found = child;
         return s->found == nullptr;

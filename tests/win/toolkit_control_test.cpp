@@ -1,3 +1,6 @@
+// ctest: serial
+// Serial: the keys follow the keyboard focus, which a window of another test
+// program taking the foreground would take away.
 // TControl against real windows: creation on demand, hooks, geometry,
 // captions, styles, events, message processing and popup menus.
 #include <gtest/gtest.h>
@@ -9,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/visual_styles.h"
 #include "support/win_support.h"
 #include "toolkit/canvas.h"
 #include "toolkit/control.h"
@@ -323,6 +327,46 @@ TEST(Control, StylesTopmostAndIconApplyToTheExistingWindow) {
   EXPECT_TRUE(form.SetIconFromResource("TESTICON"));
   EXPECT_NE(form.Send(WM_GETICON, ICON_BIG), 0);
   EXPECT_NE(form.Send(WM_GETICON, ICON_SMALL), 0);
+
+  // A new icon replaces the old one in the window before the old one is
+  // destroyed: the window never holds a destroyed icon.
+  int replacedDead = 0, replaced = 0;
+  form.AddHook([&](TMessage& m) {
+    if (m.message != WM_SETICON) return false;
+    const auto old = reinterpret_cast<HICON>(::SendMessageA(m.window, WM_GETICON, m.wParam, 0));
+    ICONINFO info{};
+    if (old && ::GetIconInfo(old, &info)) {
+      ::DeleteObject(info.hbmColor);
+      ::DeleteObject(info.hbmMask);
+      ++replaced;
+    } else if (old) {
+      ++replacedDead;
+    }
+    return false;
+  });
+  EXPECT_TRUE(form.SetIconFromResource("TESTICON"));
+  EXPECT_EQ(replaced, 2);
+  EXPECT_EQ(replacedDead, 0);
+}
+
+// Which platform button a toolkit button is built on follows the activation
+// context of the moment its window is made (themed inside the manifest's
+// context), whichever button came first.
+TEST(Control, ButtonsAreThemedWhereTheStylesAreActiveWhicheverCameFirst) {
+  TControl form(ControlKind::Form, nullptr, "themes");
+  TControl& classic = form.Add(ControlKind::Button, "classic");
+  ASSERT_NE(classic.Handle(), nullptr);
+  VisualStyleContext styles;
+  ActivateVisualStyles(styles, 6);
+  ASSERT_TRUE(styles.activated);
+  TControl& themed = form.Add(ControlKind::Button, "themed");
+  ASSERT_NE(themed.Handle(), nullptr);
+  DeactivateVisualStyles(styles);
+  constexpr UINT kGetIdealSize = 0x1601;  // BCM_GETIDEALSIZE: the themed button's own
+  SIZE size{};
+  EXPECT_NE(themed.Send(kGetIdealSize, 0, reinterpret_cast<LPARAM>(&size)), 0);
+  EXPECT_EQ(classic.Send(kGetIdealSize, 0, reinterpret_cast<LPARAM>(&size)), 0);
+  EXPECT_EQ(ClassOf(themed.Handle()), "obj_BUTTON");
 }
 
 TEST(Control, CursorAndColoursAnswerTheirMessages) {
@@ -550,11 +594,17 @@ TEST(MessageProcessing, ModalLoopRunsUntilItsFlagIsSet) {
     ::Sleep(200);  // the loop is waiting by now (or soon): a message wakes it
     ::PostMessageA(::GetWindow(window, GW_CHILD), BM_CLICK, 0, 0);
   });
-  ::PostQuitMessage(5);  // taken by the loop, which goes on, and put back at its end
   RunModalLoop([&] { return result != 0 || gaveUp; });
   driver.join();
   EXPECT_FALSE(gaveUp);
   EXPECT_EQ(result, 1);
+
+  // A quit message ends the loop before its flag is set, and is put back
+  // for the caller's own loop.
+  result = 0;
+  ::PostQuitMessage(5);
+  RunModalLoop([&] { return result != 0; });
+  EXPECT_EQ(result, 0);
   MSG quit{};
   EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(quit.wParam, 5u);
