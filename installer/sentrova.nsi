@@ -2,9 +2,11 @@
 ;   makensis -DPROGRAM=<sentrova.exe> -DOUTFILE=<setup.exe> -DVERSION=<x.y.z> sentrova.nsi
 ; Install: the program goes to Program Files\Sentrova, registers its COM
 ; server (sentrova.exe /regserver) and gets an uninstaller and an entry under
-; Add/Remove Programs. Uninstall: sentrova.exe /unregserver, then the files,
-; the entry and the values the program wrote itself. The user's settings (the
-; program's values in the toolbar host's configuration, the keep-list
+; Add/Remove Programs; when the program cannot write its registration, the
+; setup says so and ends with code 2. Uninstall: sentrova.exe /unregserver,
+; the values the program wrote itself, then the files and the entry (both
+; kept, with code 2, while a running copy keeps sentrova.exe). The user's
+; settings (the program's values in the toolbar host's configuration, the keep-list
 ; included) stay unless asked for: /REMOVESETTINGS on the command line, or
 ; "Yes" to the question an interactive uninstall asks.
 ; A 64-bit installer, like the program (Wine here has no 32-bit side).
@@ -43,7 +45,16 @@ Section "Sentrova"
   SetOutPath "$INSTDIR"
   ; A running copy would keep the file; it ends when the host stops it.
   File "/oname=sentrova.exe" "${PROGRAM}"
-  ExecWait '"$INSTDIR\sentrova.exe" /regserver'
+  ; The program writes its COM registration itself and says by its exit
+  ; code whether it could; without it the toolbar cannot start the program.
+  ClearErrors
+  ExecWait '"$INSTDIR\sentrova.exe" /regserver' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    DetailPrint "Sentrova could not register itself with Windows (exit code $0)."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Sentrova could not register itself with Windows, so the toolbar cannot start it.$\r$\nRun the setup again as an administrator." /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Sentrova"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -96,10 +107,22 @@ Section "Uninstall"
     !insertmacro RemoveUserSettings
   ${EndIf}
 
-  ; Last, so that an entry under Add/Remove Programs stays while anything
-  ; of the program is left.
+  ; The clean-up after a restart that the program may have scheduled, in the
+  ; machine's RunOnce key or, for a standard user, the user's own.
+  DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "VRX"
+  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\RunOnce" "VRX"
+
+  ; Last. A running copy keeps sentrova.exe: then the uninstaller and the
+  ; entry under Add/Remove Programs stay, so that the uninstall can be run
+  ; again once the program has ended.
   Delete "$INSTDIR\sentrova.exe"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} ${FileExists} "$INSTDIR\sentrova.exe"
+    DetailPrint "sentrova.exe is in use and stays; run the uninstall again once it has ended."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Sentrova is still running, so it could not be removed completely.$\r$\nRun the uninstall again once it has ended." /SD IDOK
+    SetErrorLevel 2
+  ${Else}
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${EndIf}
 SectionEnd
