@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "host/registration.h"
-#include "platform/com.h"
 #include "win/host_test_support.h"
 #include "win/key_access.h"
 
@@ -157,39 +156,6 @@ TEST_F(Registration, InstalledUnderAPathWithBlanks) {
   ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
   ::DeleteFileA(copy.c_str());
   ::RemoveDirectoryA(folder.c_str());
-}
-
-// A folder whose name the ANSI code page cannot spell: the registration
-// names the program as the system has it.
-TEST_F(Registration, InstalledUnderAPathOutsideTheAnsiCodePage) {
-  test::ScratchDir dir;
-  const std::wstring folder = AnsiToWide(dir.path()) + L"Sicherheit-\u03A9";
-  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  const std::wstring copy = folder + L"\\sentrova.exe";
-  ASSERT_TRUE(::CopyFileW(AnsiToWide(SentrovaExe()).c_str(), copy.c_str(), FALSE));
-  EXPECT_EQ(test::RunWide(copy, L"/regserver"), 0u);
-  for (REGSAM v : kViews) {
-    EXPECT_EQ(test::RegTextW(HKEY_CLASSES_ROOT, AnsiToWide(kClassKey) + L"\\LocalServer32", v), copy);
-  }
-  EXPECT_EQ(test::RegTextW(HKEY_CLASSES_ROOT, AnsiToWide(kTypeLibKey) + L"\\1.0\\409\\win64"), copy);
-  ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
-  ::DeleteFileW(copy.c_str());
-  ::RemoveDirectoryW(folder.c_str());
-}
-
-// The installer learns from the exit code that the class keys could not be
-// written (a standard user, or a locked key).
-TEST_F(Registration, RegserverFailsWhenTheClassKeysCannotBeWritten) {
-  ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
-  const std::string server = std::string(kClassKey) + "\\LocalServer32";
-  ASSERT_EQ(::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, "old.exe", 8),
-            ERROR_SUCCESS);
-  {
-    test::ReadOnlyKey locked(HKEY_CLASSES_ROOT, server.c_str(), KEY_WOW64_64KEY);
-    ASSERT_TRUE(locked.applied());
-    EXPECT_NE(RunProgram(SentrovaExe(), "/regserver"), 0u);
-  }
-  EXPECT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
 }
 
 TEST(LocalServerCommand, ShortensOrQuotesPathsWithBlanks) {
