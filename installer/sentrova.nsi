@@ -4,11 +4,13 @@
 ; Install: the program that fits the machine (64-bit on 64-bit Windows, the
 ; 32-bit one on 32-bit Windows) goes to Program Files\Sentrova, registers its
 ; COM server (sentrova.exe /regserver) and gets an uninstaller and an entry
-; under Add/Remove Programs. Uninstall: sentrova.exe /unregserver, then the
-; files, the entry and the values the program wrote itself. The user's
-; settings (the program's values in the toolbar host's configuration, the
-; keep-list included) stay unless asked for: /REMOVESETTINGS on the command
-; line, or "Yes" to the question an interactive uninstall asks.
+; under Add/Remove Programs; when the program cannot write its registration,
+; the setup says so and ends with code 2. Uninstall: sentrova.exe
+; /unregserver, the values the program wrote itself, then the files and the
+; entry (both kept, with code 2, while a running copy keeps sentrova.exe). The
+; user's settings (the program's values in the toolbar host's configuration,
+; the keep-list included) stay unless asked for: /REMOVESETTINGS on the
+; command line, or "Yes" to the question an interactive uninstall asks.
 ; A running copy of the program is asked to end first, the way the toolbar
 ; host asks it, so that its file can be replaced or removed; the host starts
 ; the new program at its next request. If it does not end, nothing is changed:
@@ -105,7 +107,16 @@ Section "Sentrova"
 !else
   File "/oname=sentrova.exe" "${PROGRAM}"
 !endif
-  ExecWait '"$INSTDIR\sentrova.exe" /regserver'
+  ; The program writes its COM registration itself and says by its exit
+  ; code whether it could; without it the toolbar cannot start the program.
+  ClearErrors
+  ExecWait '"$INSTDIR\sentrova.exe" /regserver' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    DetailPrint "Sentrova could not register itself with Windows (exit code $0)."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Sentrova could not register itself with Windows, so the toolbar cannot start it.$\r$\nRun the setup again as an administrator." /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Sentrova"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -159,10 +170,22 @@ Section "Uninstall"
     !insertmacro RemoveUserSettings
   ${EndIf}
 
-  ; Last, so that an entry under Add/Remove Programs stays while anything
-  ; of the program is left.
+  ; The clean-up after a restart that the program may have scheduled, in the
+  ; machine's RunOnce key or, for a standard user, the user's own.
+  DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "VRX"
+  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\RunOnce" "VRX"
+
+  ; Last. A running copy keeps sentrova.exe: then the uninstaller and the
+  ; entry under Add/Remove Programs stay, so that the uninstall can be run
+  ; again once the program has ended.
   Delete "$INSTDIR\sentrova.exe"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} ${FileExists} "$INSTDIR\sentrova.exe"
+    DetailPrint "sentrova.exe is in use and stays; run the uninstall again once it has ended."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Sentrova is still running, so it could not be removed completely.$\r$\nRun the uninstall again once it has ended." /SD IDOK
+    SetErrorLevel 2
+  ${Else}
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${EndIf}
 SectionEnd

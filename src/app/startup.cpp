@@ -70,11 +70,31 @@ void ModuleInitialise() {
 
 void ModuleFinalise() { ::CoUninitialize(); }
 
-[[noreturn]] void EndProcess() {
+[[noreturn]] void EndProcess(UINT exitCode = 0) {
   // Shutdown steps 5 and 6.
   Guarded([] { ::CoUninitialize(); });
   Guarded([] { ReplaceComServer(); });
-  ::ExitProcess(0);
+  ::ExitProcess(exitCode);
+}
+
+// One serving program per logon session. A second normal run, started by
+// hand or by COM for a client at another integrity level, would register the
+// class as well and share the host's automatic-reset stop events with the
+// first, so that a stop reaches only one of them, and two scanners would
+// raise the same alerts. Empty when another program of the session holds it
+// (or holds it where this one may not even open it).
+constexpr char kInstanceMutex[] = "Local\\VRX4_Instance_Mtx";
+
+KernelHandle TakeInstanceMutex(bool& another) {
+  KernelHandle mutex(::CreateMutexA(nullptr, FALSE, kInstanceMutex));
+  const DWORD error = ::GetLastError();
+  another = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+  if (another) mutex.reset();
+  return mutex;
+}
+
+void Tell(StartWatcher* watcher, StartPoint point) {
+  if (watcher != nullptr) Guarded([&] { watcher->Reached(point); });
 }
 
 // Start step 5, items 2 to 7: one guarded block.
@@ -112,7 +132,7 @@ void LoadDefaults() {
   DrainQueue();
 }
 
-void NormalRun() {
+void NormalRun(StartWatcher* watcher) {
   ProcessState& st = State();
   // 1.
   Guarded([] { ::CoInitializeEx(nullptr, kComFlags); });
@@ -122,13 +142,24 @@ void NormalRun() {
     ::CoUninitialize();
     return;
   }
-  // 3. Registration is rewritten at every start; a user without write access
-  // to the machine's classes still gets a serving process.
+  // Before anything is offered: a second program of the session ends here.
+  bool another = false;
+  KernelHandle instance = GuardedOr(KernelHandle(), [&] { return TakeInstanceMutex(another); });
+  if (another) {
+    ::CoUninitialize();
+    return;
+  }
+  // 3. The registration is brought up to date at every start (only what
+  // differs is written); a user without write access to the machine's
+  // classes still gets a serving process. The class objects stay suspended
+  // until the start-up is complete, so that no host call finds the defaults,
+  // the texts or the actions still missing.
   Guarded([] {
     Guarded([] { ComServer().UpdateRegistry(true); });
     ComServer().RegisterClassObjects();
     DrainQueue();
   });
+  Tell(watcher, StartPoint::kClassObjectsRegistered);
   // 4.
   Guarded([] { BuildToolbarTexts(); });
   // 5. Visual styles for the dialogs, on the systems whose controls need the
@@ -141,17 +172,23 @@ void NormalRun() {
     InstallActions(&ProgramActionSet());
     st.MainWindow = CreateMainWindow();
     SetLastReleaseHandler(&MayShutDownOnLastRelease);
-    st.Running = true;
+    // A DisablePlugin that came first keeps it cleared.
+    StartRunning(st);
     DrainQueue();
   });
+  // Start-up is complete: the host may now create plug-in objects.
+  Guarded([] { ComServer().ResumeClassObjects(); });
+  Tell(watcher, StartPoint::kServing);
   // 6.
   if (st.Running) Guarded([] { RunLoop(); });
-  // 7. Shutdown.
+  // 7. Shutdown. Step 1 gives the server's own reference back and revokes
+  // the class objects; then a new program of the session may serve.
   Guarded([] {
     SetLastReleaseHandler(nullptr);
-    ::CoReleaseServerProcess();
+    ComServer().DropServerReference();
     ReplaceComServer();
   });
+  Guarded([&] { instance.reset(); });
   Guarded([] { ReleaseToolbarImages(); });
   Guarded([&] {
     Guarded([] { StopScanner(); });
@@ -164,12 +201,18 @@ void NormalRun() {
   EndProcess();
 }
 
+// The installer learns from the exit code whether the class keys could be
+// written; removing what is not there is no failure.
 [[noreturn]] void RegistrationRun(bool doRegister) {
+  bool written = true;
   Guarded([&] {
     ComApartment com(kComFlags);
-    Guarded([&] { ComServer().UpdateRegistry(doRegister); });
+    written = GuardedOr(false, [&] {
+      ComServer().UpdateRegistry(doRegister);
+      return true;
+    });
   });
-  EndProcess();
+  EndProcess(doRegister && !written ? 1 : 0);
 }
 
 }  // namespace
@@ -198,7 +241,7 @@ bool PluginDisabled() {
   return text == "1";
 }
 
-int RunProgram(const std::string& commandLineArguments) {
+int RunProgram(const std::string& commandLineArguments, StartWatcher* watcher) {
   ModuleInitialise();
   const StartCommand command =
       GuardedOr(StartCommand::kNormalRun, [&] { return ParseStartCommand(commandLineArguments); });
@@ -216,7 +259,7 @@ int RunProgram(const std::string& commandLineArguments) {
     case StartCommand::kUnregServer:
       RegistrationRun(false);
     case StartCommand::kNormalRun:
-      NormalRun();
+      NormalRun(watcher);
       break;
   }
   ModuleFinalise();

@@ -5,6 +5,7 @@
 #include <urlhist.h>
 
 #include "branding/translate.h"
+#include "cleanup/after_restart.h"
 #include "cleanup/clean_places.h"
 #include "cleanup/cookie_keep_list.h"
 #include "cleanup/ie_cache.h"
@@ -392,6 +393,11 @@ void TClean::EmptyFolderOf(const std::string& folder,
 void TClean::OfferAfterRestart() {
   if (IsHistoryCleared(&historyFolders_, startTime_)) return;
   if (GetBool(config_keys::kShowCleanSchedule, kItemDefault)) return;
+  // A user who may write neither RunOnce key is told so instead of asked.
+  if (!AfterRestartCommandWritable()) {
+    TellAfterRestartUnavailable(TranslateText(kTitle));
+    return;
+  }
   bool ticked = false;
   if (Ask(kAfterRestartQuestion, ticked)) WriteAfterRestartCommand();
   if (ticked) SetBool(config_keys::kShowCleanSchedule, true, true);

@@ -359,10 +359,4 @@ void ReadPendingPaths(std::vector<std::string>& list) {
 
 std::string AfterRestartCommand() { return AfterRestartCommandText(ProgramShortPath()); }
 
-void WriteAfterRestartCommand() {
-  Guarded([] {
-    WriteRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, true, AfterRestartCommand());
-  });
-}
-
 }  // namespace sentrova

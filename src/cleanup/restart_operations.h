@@ -66,12 +66,10 @@ void ReadPendingPaths(std::vector<std::string>& list);
 std::string ShortPathOf(const std::string& path);
 
 // The RunOnce command that finishes the clean-up after the restart, and its
-// place (HKLM).
+// place (HKLM, or HKCU where that is refused; see after_restart.h).
 constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
 constexpr const char* kRunOnceValue = "VRX";
 std::string AfterRestartCommand();
-// Writes that command, creating the key if needed.
-void WriteAfterRestartCommand();
 
 // Where the NT family keeps the pending operations (HKLM).
 constexpr const char* kSessionManagerKey = "System\\CurrentControlSet\\Control\\Session Manager";

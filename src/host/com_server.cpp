@@ -15,23 +15,53 @@ namespace {
 std::mutex serverMutex;
 std::unique_ptr<TComServer> theServer;
 std::atomic<LastReleaseHandler> lastReleaseHandler{nullptr};
+
+// Open while no class object waits to be resumed. Manual reset, created open.
+HANDLE ObjectsOffered() {
+  static const HANDLE event = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  return event;
+}
+constexpr DWORD kOfferWaitMs = 60000;
 }  // namespace
 
-TComServer::~TComServer() { RevokeClassObjects(); }
+TComServer::~TComServer() {
+  RevokeClassObjects();
+  DropServerReference();
+}
 
 void TComServer::RegisterClassObjects() {
   if (!cookies_.empty()) return;
+  if (!holdsReference_) {
+    ::CoAddRefServerProcess();
+    holdsReference_ = true;
+  }
+  if (HANDLE offered = ObjectsOffered()) ::ResetEvent(offered);
   DWORD cookie = 0;
-  // Registered suspended and then resumed together, as a local server should.
-  OleCheck(::CoRegisterClassObject(kVrxObjClassId, VrxObjFactory(), CLSCTX_LOCAL_SERVER,
-                                   REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie));
+  const HRESULT hr = ::CoRegisterClassObject(kVrxObjClassId, VrxObjFactory(), CLSCTX_LOCAL_SERVER,
+                                             REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &cookie);
+  if (FAILED(hr)) {
+    if (HANDLE offered = ObjectsOffered()) ::SetEvent(offered);
+    OleCheck(hr);
+  }
   cookies_.push_back(cookie);
-  ::CoResumeClassObjects();
+}
+
+void TComServer::ResumeClassObjects() {
+  if (!cookies_.empty()) ::CoResumeClassObjects();
+  if (HANDLE offered = ObjectsOffered()) ::SetEvent(offered);
 }
 
 void TComServer::RevokeClassObjects() {
   for (DWORD cookie : cookies_) ::CoRevokeClassObject(cookie);
   cookies_.clear();
+  // Nobody waits for objects that are no longer offered.
+  if (HANDLE offered = ObjectsOffered()) ::SetEvent(offered);
+}
+
+void TComServer::DropServerReference() {
+  if (!holdsReference_) return;
+  holdsReference_ = false;
+  ::CoReleaseServerProcess();
 }
 
 void TComServer::UpdateRegistry(bool doRegister) {
@@ -61,13 +91,18 @@ void ReplaceComServer() {
 
 void SetLastReleaseHandler(LastReleaseHandler handler) { lastReleaseHandler.store(handler); }
 
-void ServerObjectCreated() { ::CoAddRefServerProcess(); }
+void ServerObjectCreated() {
+  if (HANDLE offered = ObjectsOffered()) ::WaitForSingleObject(offered, kOfferWaitMs);
+  ::CoAddRefServerProcess();
+}
 
 void ServerObjectDestroyed() {
   if (::CoReleaseServerProcess() != 0) return;
-  // The system has just suspended the class objects of this local server.
-  // The handler decides; when it keeps the server, the class objects are
-  // resumed so that the host's next plug-in object is served by this process.
+  // The system has just suspended the class objects of this local server
+  // (while the program runs, the server's own reference keeps this from
+  // happening). The handler decides; when it keeps the server, the class
+  // objects are resumed so that the host's next plug-in object is served by
+  // this process.
   const LastReleaseHandler handler = lastReleaseHandler.load();
   if (handler != nullptr && !handler()) ::CoResumeClassObjects();
 }

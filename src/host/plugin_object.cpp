@@ -80,8 +80,7 @@ ITypeInfo* LoadPluginTypeInfo() {
   // interface, which resolves through the host's registered library.
   Guarded([&] {
     ComPtr<ITypeLib> own;
-    const std::wstring path = AnsiToWide(ProgramFileName());
-    OleCheck(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, own.put()));
+    OleCheck(::LoadTypeLibEx(ProgramFileNameW().c_str(), REGKIND_NONE, own.put()));
     ComPtr<ITypeInfo> coclass;
     OleCheck(own->GetTypeInfoOfGuid(kVrxObjClassId, coclass.put()));
     HREFTYPE ref = 0;
@@ -410,8 +409,9 @@ STDMETHODIMP TVRXObj::EnablePlugin() {
 STDMETHODIMP TVRXObj::DisablePlugin() {
   Guarded([] { UpdateToolbar(ToolbarPart::kButton, -1); });
   Guarded([] { Actions().SetTray(false, false); });
-  // The run loop sees this within one pass and ends the process.
-  State().Running = false;
+  // The run loop sees this within one pass and ends the process; during
+  // the start-up it keeps Running from being set.
+  StopRunning(State());
   return S_OK;
 }
 

@@ -10,16 +10,19 @@ namespace sentrova {
 // The LocalServer32 command for an executable path: the path itself; when it
 // contains a blank, its short form; when even that has a blank, the short
 // form in double quotes (COM would otherwise start the wrong file).
-std::string LocalServerCommand(const std::string& fullPath, const std::string& shortPath);
+std::wstring LocalServerCommand(const std::wstring& fullPath, const std::wstring& shortPath);
 
-// Registers the type library from the executable and writes the class keys.
-// Throws on the first failing standard step; the program's own values
-// (PluginName, ThreadingModel, the access lists) are each guarded on their own.
+// Registers the type library from the executable and writes the class keys
+// in both registry views, each value only where the registry does not hold
+// it already. Throws on the first failing standard step; the program's own
+// values (PluginName, ThreadingModel, the access lists) are each guarded on
+// their own.
 void RegisterComClass();
 
 // Unregisters the type library and deletes every key that RegisterComClass
-// writes. Throws on the first failing step of the one-by-one deletion; the
-// final clean-up deletions are each guarded on their own.
+// writes, in both views. The one-by-one deletion of a view stops at its
+// first failure; the final clean-up deletions are each guarded on their own.
+// Throws when a one-by-one deletion failed.
 void UnregisterComClass();
 
 }  // namespace sentrova

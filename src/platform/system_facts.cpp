@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/com.h"
 #include "platform/os_kind.h"
-#include "platform/text.h"
 
 namespace sentrova {
 
@@ -47,23 +47,38 @@ std::string WithBackslash(std::string path) {
 }
 
 struct ProcessFacts {
+  std::wstring fileNameW, shortPathW;
   std::string fileName, shortPath, directory, windowsDirectory;
   uint8_t osKind = 0;
   bool nt = false, xpClass = false;
 
   ProcessFacts() {
-    char buf[1025] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, buf, sizeof buf - 1);
-    fileName.assign(buf, n);
-
-    std::string shortName(1025, '\0');
-    DWORD s = ::GetShortPathNameA(fileName.c_str(), shortName.data(),
-                                  static_cast<DWORD>(shortName.size()));
-    if (s > shortName.size()) {
-      shortName.assign(s, '\0');
-      s = ::GetShortPathNameA(fileName.c_str(), shortName.data(), s);
+    std::wstring path(1024, L'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      path.resize(path.size() * 2);  // cut short: try again with more room
     }
-    shortPath = LowerAscii(s > 0 && s < shortName.size() ? shortName.substr(0, s) : fileName);
+    fileNameW = path;
+    fileName = WideToAnsi(fileNameW);
+
+    // The short form, lower-cased as characters: a byte-wise change would
+    // damage the double-byte names of some code pages.
+    std::wstring shortName(path.size() + 1, L'\0');
+    DWORD s = ::GetShortPathNameW(fileNameW.c_str(), shortName.data(),
+                                  static_cast<DWORD>(shortName.size()));
+    if (s >= shortName.size()) {
+      shortName.assign(s, L'\0');
+      s = ::GetShortPathNameW(fileNameW.c_str(), shortName.data(), s);
+    }
+    shortPathW = s > 0 && s < shortName.size() ? shortName.substr(0, s) : fileNameW;
+    if (!shortPathW.empty()) {
+      ::CharLowerBuffW(shortPathW.data(), static_cast<DWORD>(shortPathW.size()));
+    }
+    shortPath = WideToAnsi(shortPathW);
 
     const size_t slash = fileName.find_last_of('\\');
     directory = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
@@ -95,6 +110,8 @@ const bool kFactsReady = (Facts(), true);
 
 }  // namespace
 
+const std::wstring& ProgramFileNameW() { return Facts().fileNameW; }
+const std::wstring& ProgramShortPathW() { return Facts().shortPathW; }
 const std::string& ProgramFileName() { return Facts().fileName; }
 const std::string& ProgramShortPath() { return Facts().shortPath; }
 const std::string& ProgramDirectory() { return Facts().directory; }

@@ -42,6 +42,9 @@ class SharedText {
 struct ProcessState {
   // True while the process serves the host; once cleared it stays cleared.
   WakingFlag<bool> Running{false};
+  // A stop that came before the start-up set Running (the host disabling
+  // the plug-in meanwhile): the start-up then leaves Running cleared.
+  std::atomic<bool> StopLatched{false};
   WakingFlag<TMainForm*> MainWindow{nullptr};
   // DEFSET and CONFIG as one text, handed to the host by GetDefaults.
   SharedText DefaultsText;
@@ -72,5 +75,20 @@ struct ProcessState {
 
 // The process's record.
 ProcessState& State();
+
+// Clears Running for good, also when the start-up has not set it yet.
+inline void StopRunning(ProcessState& st) {
+  st.StopLatched = true;
+  st.Running = false;
+}
+
+// Sets Running unless a stop came first; answers Running. A stop that
+// arrives meanwhile wins whichever store lands last.
+inline bool StartRunning(ProcessState& st) {
+  if (st.StopLatched) return false;
+  st.Running = true;
+  if (st.StopLatched) st.Running = false;
+  return st.Running;
+}
 
 }  // namespace sentrova

@@ -160,28 +160,6 @@ TEST_F(HostSession, FirstPluginObjectStartsOneProcessThatAnswers) {
   ::ResetEvent(stop_.get());
 }
 
-TEST_F(HostSession, ReleasingTheLastObjectKeepsTheProcessServing) {
-  ComPtr<ITB4Plugin> plugin = CreateOrFail();
-  ASSERT_TRUE(plugin);
-  KernelHandle process = SoleProgram();
-  ASSERT_TRUE(process);
-  const DWORD pid = ::GetProcessId(process.get());
-  plugin.reset();
-  EXPECT_EQ(::WaitForSingleObject(process.get(), 2000), static_cast<DWORD>(WAIT_TIMEOUT));
-
-  ComPtr<ITB4Plugin> next = CreateOrFail();
-  ASSERT_TRUE(next);
-  Bstr name;
-  ASSERT_HRESULT_SUCCEEDED(next->GetPluginName(name.put()));
-  EXPECT_EQ(name.Ansi(), "VRX");
-  const std::vector<DWORD> ids = SentrovaProcesses();
-  ASSERT_EQ(ids.size(), 1u);
-  EXPECT_EQ(ids[0], pid);
-
-  next.reset();
-  ExpectStoppedBy(shutdown_, process);
-}
-
 TEST_F(HostSession, AStopEventLeftSetEndsTheNextStartAtOnce) {
   ASSERT_TRUE(::SetEvent(stop_.get()));
   const test::ChildResult r = test::RunAndWait(Quoted(SentrovaExe()), kExitWaitMs);

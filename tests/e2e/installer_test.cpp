@@ -5,7 +5,9 @@
 // a silent uninstall leaves nothing of the program in the registry and keeps
 // the user's settings unless asked to remove them. A program running under the
 // host is asked to end before its file is replaced or removed; one that does
-// not end stops the installer before it changes anything.
+// not end stops the installer before it changes anything. On a user's
+// Windows: a refused registration, a locked program file at uninstall, an
+// install folder the ANSI code page cannot spell.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include <map>
 #include <string>
 
+#include "platform/com.h"
 #include "win/host_test_support.h"
 #include "win/key_access.h"
 
@@ -279,6 +282,85 @@ INSTANTIATE_TEST_SUITE_P(Silent, Installer, ::testing::ValuesIn(kUninstallCases)
                          [](const ::testing::TestParamInfo<UninstallCase>& info) {
                            return std::string(info.param.name);
                          });
+
+class InstallerOnAUsersWindows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(test::RegisterStandInHost()); }
+  static void TearDownTestSuite() {
+    test::RunAndWait(Quoted(test::SentrovaExe()) + " /regserver", kRunMs);
+  }
+};
+
+constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// The setup says when the program could not register itself; the
+// uninstaller removes the after-restart command, and keeps its entry (and
+// itself) while a running copy keeps sentrova.exe.
+TEST_F(InstallerOnAUsersWindows, SaysWhatItCouldNotDo) {
+  test::RunAndWait(Quoted(test::SentrovaExe()) + " /unregserver", kRunMs);
+  const std::string server = std::string(kClassKey) + "\\LocalServer32";
+  ASSERT_EQ(::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, "old.exe", 8),
+            ERROR_SUCCESS);
+  {
+    test::ReadOnlyKey locked(HKEY_CLASSES_ROOT, server.c_str(), KEY_WOW64_64KEY);
+    ASSERT_TRUE(locked.applied());
+    const test::ChildResult install = test::RunAndWait(Quoted(SetupExe()) + " /S", kRunMs);
+    ASSERT_TRUE(install.finished);
+    EXPECT_EQ(install.exitCode, 2u);
+  }
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    ::RegSetKeyValueA(root, kRunOnceKey, "VRX", REG_SZ, "sentrova.exe /cleanup", 22);
+  }
+  const std::string program = InstallDir() + "\\sentrova.exe";
+  HANDLE running = ::CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  // In place (_?=), so that the run is the uninstall itself.
+  const test::ChildResult kept = test::RunAndWait(
+      Quoted(InstallDir() + "\\uninstall.exe") + " /S _?=" + InstallDir(), kRunMs);
+  ::CloseHandle(running);
+  EXPECT_TRUE(kept.finished);
+  EXPECT_EQ(kept.exitCode, 2u);
+  EXPECT_TRUE(test::FileExists(program));
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    EXPECT_FALSE(RegText(root, kRunOnceKey, "VRX").has_value());
+  }
+
+  // Once the program has ended, the uninstall runs again to the end.
+  const test::ChildResult done = test::RunAndWait(
+      Quoted(InstallDir() + "\\uninstall.exe") + " /S _?=" + InstallDir(), kRunMs);
+  EXPECT_EQ(done.exitCode, 0u);
+  EXPECT_FALSE(test::FileExists(program));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  ::DeleteFileA((InstallDir() + "\\uninstall.exe").c_str());
+  ::RemoveDirectoryA(InstallDir().c_str());
+}
+
+// Installed under a folder whose name the ANSI code page cannot spell: the
+// program registers itself there and the host starts it.
+TEST_F(InstallerOnAUsersWindows, InstallsUnderAFolderOutsideTheAnsiCodePage) {
+  const std::wstring dir = L"C:\\Programme\\Sicherheit-\u03A9";
+  const std::wstring program = dir + L"\\sentrova.exe";
+  ASSERT_EQ(test::RunWide(AnsiToWide(SetupExe()), L"/S /D=" + dir), 0u);
+  ASSERT_NE(::GetFileAttributesW(program.c_str()), INVALID_FILE_ATTRIBUTES);
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    EXPECT_EQ(test::RegTextW(HKEY_CLASSES_ROOT, AnsiToWide(kClassKey) + L"\\LocalServer32", view),
+              program);
+  }
+  const test::CapturedRun session =
+      test::RunCaptured(Quoted(test::QbhostExe()) + " session 1 stop", kRunMs);
+  ASSERT_TRUE(session.finished);
+  EXPECT_NE(session.output.find("plug-in object created"), std::string::npos) << session.output;
+  EXPECT_NE(session.output.find("with exit code 0"), std::string::npos) << session.output;
+
+  EXPECT_EQ(test::RunWide(dir + L"\\uninstall.exe", L"/S _?=" + dir), 0u);
+  EXPECT_EQ(::GetFileAttributesW(program.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  ::DeleteFileW((dir + L"\\uninstall.exe").c_str());
+  ::RemoveDirectoryW(dir.c_str());
+  ::RemoveDirectoryW(L"C:\\Programme");
+}
 
 }  // namespace
 }  // namespace sentrova

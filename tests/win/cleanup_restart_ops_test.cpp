@@ -504,19 +504,6 @@ TEST(AfterRestartCommand, IsTheShortPathWithTheOption) {
   EXPECT_EQ(command, ProgramShortPath() + " /cleanup");
   EXPECT_EQ(command, LowerAscii(command));
   EXPECT_TRUE(FileExists(command.substr(0, command.size() - 9)));
-
-  const std::string previous = ReadRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, "\x01");
-  WriteAfterRestartCommand();
-  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, ""), command);
-  if (previous == "\x01") {
-    RegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_SET_VALUE, key.put()) ==
-        ERROR_SUCCESS) {
-      ::RegDeleteValueA(key.get(), kRunOnceValue);
-    }
-  } else {
-    WriteRegString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, false, previous);
-  }
 }
 
 }  // namespace

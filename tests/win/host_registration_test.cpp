@@ -32,10 +32,17 @@ DWORD RunProgram(const std::string& exe, const std::string& args) {
   return r.exitCode;
 }
 
+// The class keys of both registry views, and the type library.
+constexpr REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 std::map<std::string, std::string> Snapshot() {
   std::map<std::string, std::string> s;
-  test::SnapshotKey(HKEY_CLASSES_ROOT, kClassKey, s);
-  test::SnapshotKey(HKEY_CLASSES_ROOT, kProgIdKey, s);
+  for (REGSAM view : kViews) {
+    const std::string tag = view == KEY_WOW64_32KEY ? "32:" : "64:";
+    std::map<std::string, std::string> one;
+    test::SnapshotKey(HKEY_CLASSES_ROOT, kClassKey, one, view);
+    test::SnapshotKey(HKEY_CLASSES_ROOT, kProgIdKey, one, view);
+    for (auto& [k, v] : one) s[tag + k] = v;
+  }
   test::SnapshotKey(HKEY_CLASSES_ROOT, kTypeLibKey, s);
   return s;
 }
@@ -55,16 +62,23 @@ TEST_F(Registration, RegserverWritesEveryKeyAndValue) {
   ASSERT_EQ(RunProgram(SentrovaExe(), "/unregserver"), 0u);
   ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
   const std::string cls = kClassKey;
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls), "");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls, "PluginName"), "VRX");
-  EXPECT_TRUE(SameText(RegText(HKEY_CLASSES_ROOT, cls + "\\LocalServer32"), SentrovaExe()));
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\LocalServer32", "ThreadingModel"), "Free");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\ProgID"), "BVRX.VRXObj4");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\Version"), "1.0");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\TypeLib"), "{CDAB5E96-1533-4BF4-BDCE-D08BFD81976F}");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, kProgIdKey), "");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(kProgIdKey) + "\\Clsid"),
-            "{8A22DFAF-353B-4627-833C-B943F4B11814}");
+  const std::string progId = kProgIdKey;
+  // A toolbar host of either word size finds the class in its own view.
+  for (REGSAM v : kViews) {
+    SCOPED_TRACE(v == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls, nullptr, v), "");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls, "PluginName", v), "VRX");
+    EXPECT_TRUE(SameText(RegText(HKEY_CLASSES_ROOT, cls + "\\LocalServer32", nullptr, v),
+                         SentrovaExe()));
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\LocalServer32", "ThreadingModel", v), "Free");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\ProgID", nullptr, v), "BVRX.VRXObj4");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\Version", nullptr, v), "1.0");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\TypeLib", nullptr, v),
+              "{CDAB5E96-1533-4BF4-BDCE-D08BFD81976F}");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, progId, nullptr, v), "");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, progId + "\\Clsid", nullptr, v),
+              "{8A22DFAF-353B-4627-833C-B943F4B11814}");
+  }
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0"), "Brindle VRX Library");
   // Toolbar hosts of either word size find the library.
   for (const char* kind : {"win64", "win32"}) {
@@ -81,8 +95,9 @@ TEST_F(Registration, RegserverWritesEveryKeyAndValue) {
 
 TEST_F(Registration, EveryoneMayReadTheClassKeysButNotChangeThem) {
   ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
-  for (const char* key : {kClassKey, kProgIdKey}) {
-    const test::KeyAccess a = test::AccessOf(key);
+  for (const auto& [key, view] : {std::pair{kClassKey, KEY_WOW64_64KEY},
+                                  {kClassKey, KEY_WOW64_32KEY}, {kProgIdKey, KEY_WOW64_64KEY}}) {
+    const test::KeyAccess a = test::AccessOf(key, view);
     ASSERT_TRUE(a.read) << key;
     EXPECT_EQ(a.everyoneMask & KEY_READ, static_cast<ACCESS_MASK>(KEY_READ)) << key;
     EXPECT_EQ(a.everyoneMask & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | WRITE_DAC | WRITE_OWNER | DELETE),
@@ -96,10 +111,9 @@ TEST_F(Registration, EveryoneMayReadTheClassKeysButNotChangeThem) {
 TEST_F(Registration, UnregserverLeavesNothingBehind) {
   ASSERT_EQ(RunProgram(SentrovaExe(), "/regserver"), 0u);
   ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey, KEY_WOW64_32KEY));
   ASSERT_EQ(RunProgram(SentrovaExe(), "-UNREGSERVER"), 0u);
-  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kProgIdKey));
-  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
+  EXPECT_TRUE(Snapshot().empty());
   // The host's own registration is not the program's to remove.
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "Interface\\{01C78433-6FDF-4E5A-A82D-B535C32E03DF}"));
   // Nothing to remove is no failure either.
@@ -108,9 +122,13 @@ TEST_F(Registration, UnregserverLeavesNothingBehind) {
 
 TEST_F(Registration, ManualUpdateTouchesNothing) {
   ASSERT_EQ(RunProgram(SentrovaExe(), "/unregserver"), 0u);
+  // The host's machine values, in the host's (32-bit) view, where every
+  // start writes back the brand values that are missing: a first run leaves
+  // none missing, so that the runs below have nothing to write.
+  ASSERT_EQ(RunProgram(SentrovaExe(), "/manualupdate"), 0u);
   std::map<std::string, std::string> before;
   test::SnapshotKey(HKEY_CURRENT_USER, "Software\\Quillbox", before);
-  test::SnapshotKey(HKEY_LOCAL_MACHINE, "Software\\Quillbox", before);
+  test::SnapshotKey(HKEY_LOCAL_MACHINE, "Software\\Quillbox", before, KEY_WOW64_32KEY);
   EXPECT_EQ(RunProgram(SentrovaExe(), "/manualupdate"), 0u);
   EXPECT_EQ(RunProgram(SentrovaExe(), "--ManualUpdate"), 0u);
   // The after-restart clean-up is no normal run either.
@@ -118,7 +136,7 @@ TEST_F(Registration, ManualUpdateTouchesNothing) {
   EXPECT_TRUE(Snapshot().empty());  // a normal run would have registered
   std::map<std::string, std::string> after;
   test::SnapshotKey(HKEY_CURRENT_USER, "Software\\Quillbox", after);
-  test::SnapshotKey(HKEY_LOCAL_MACHINE, "Software\\Quillbox", after);
+  test::SnapshotKey(HKEY_LOCAL_MACHINE, "Software\\Quillbox", after, KEY_WOW64_32KEY);
   EXPECT_EQ(after, before);
 }
 
@@ -141,10 +159,11 @@ TEST_F(Registration, InstalledUnderAPathWithBlanks) {
 }
 
 TEST(LocalServerCommand, ShortensOrQuotesPathsWithBlanks) {
-  EXPECT_EQ(LocalServerCommand("C:\\App\\s.exe", "C:\\App\\s.exe"), "C:\\App\\s.exe");
-  EXPECT_EQ(LocalServerCommand("C:\\My App\\s.exe", "C:\\MYAPP~1\\s.exe"), "C:\\MYAPP~1\\s.exe");
+  EXPECT_EQ(LocalServerCommand(L"C:\\App\\s.exe", L"C:\\App\\s.exe"), L"C:\\App\\s.exe");
+  EXPECT_EQ(LocalServerCommand(L"C:\\My App\\s.exe", L"C:\\MYAPP~1\\s.exe"), L"C:\\MYAPP~1\\s.exe");
   // No short names on the volume: the long path, quoted, still names the program.
-  EXPECT_EQ(LocalServerCommand("C:\\My App\\s.exe", "C:\\My App\\s.exe"), "\"C:\\My App\\s.exe\"");
+  EXPECT_EQ(LocalServerCommand(L"C:\\My App\\s.exe", L"C:\\My App\\s.exe"),
+            L"\"C:\\My App\\s.exe\"");
 }
 
 }  // namespace

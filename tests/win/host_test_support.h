@@ -131,17 +131,50 @@ inline std::optional<std::string> RegText(HKEY root, const std::string& key,
   return std::string(buf);
 }
 
-inline bool RegKeyExists(HKEY root, const std::string& key) {
+// The same for a path and a value in wide characters (an install folder that
+// the ANSI code page cannot spell); empty when missing.
+inline std::wstring RegTextW(HKEY root, const std::wstring& key, REGSAM view = 0) {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof buf - sizeof(wchar_t);
+  ::RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ | view, nullptr, buf, &size);
+  return buf;
+}
+
+// Runs a program named in wide characters with its arguments and waits at
+// most a minute and a half; the exit code, or 0xFFFFFFFF when it did not
+// start or end.
+inline DWORD RunWide(const std::wstring& exe, const std::wstring& args) {
+  std::wstring command = L"\"" + exe + L"\" " + args;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+    return 0xFFFFFFFF;
+  }
+  DWORD code = 0xFFFFFFFF;
+  if (::WaitForSingleObject(pi.hProcess, 90000) == WAIT_OBJECT_0) {
+    ::GetExitCodeProcess(pi.hProcess, &code);
+  } else {
+    ::TerminateProcess(pi.hProcess, 1);
+  }
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  return code;
+}
+
+inline bool RegKeyExists(HKEY root, const std::string& key, REGSAM view = 0) {
   HKEY k = nullptr;
-  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return false;
   ::RegCloseKey(k);
   return true;
 }
 
 // Every key and string value below a key, as "subkey|name=value" lines.
-inline void SnapshotKey(HKEY root, const std::string& key, std::map<std::string, std::string>& out) {
+inline void SnapshotKey(HKEY root, const std::string& key, std::map<std::string, std::string>& out,
+                        REGSAM view = 0) {
   HKEY k = nullptr;
-  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return;
   out[key + "|"] = "(key)";
   for (DWORD i = 0;; ++i) {
     char name[512];
@@ -165,7 +198,7 @@ inline void SnapshotKey(HKEY root, const std::string& key, std::map<std::string,
     subkeys.push_back(name);
   }
   ::RegCloseKey(k);
-  for (const std::string& s : subkeys) SnapshotKey(root, key + "\\" + s, out);
+  for (const std::string& s : subkeys) SnapshotKey(root, key + "\\" + s, out, view);
 }
 
 // Values of the plug-in's namespace "VRX" in the stand-in host's store,
