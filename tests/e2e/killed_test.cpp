@@ -61,29 +61,13 @@ HWND Shown(const char* caption) {
   return w && ::IsWindowVisible(w) ? w : nullptr;
 }
 
-// A control of the window, at any depth, by its caption.
-HWND ButtonOf(HWND window, const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } s{caption, nullptr};
-  ::EnumChildWindows(
-      window,
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char text[256] = {};
-        ::GetWindowTextA(w, text, sizeof text);
-        if (std::string(text) == s->caption) s->found = w;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-
-bool Click(const char* caption, const char* button) {
-  HWND w = Shown(caption);
-  HWND b = w ? ButtonOf(w, button) : nullptr;
-  return b && ::PostMessageA(b, BM_CLICK, 0, 0);
+// Presses a button of a shown window, as a user would (windriver.exe).
+void Click(const char* caption, const char* button) {
+  if (Shown(caption)) {
+    test::RunAndWait(Quoted(test::BinDir() + "windriver.exe") + " click " + Quoted(caption) + " " +
+                         Quoted(button),
+                     kWaitMs);
+  }
 }
 
 void SetZoneValue(DWORD value) {

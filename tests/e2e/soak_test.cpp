@@ -23,49 +23,6 @@ namespace {
 
 constexpr DWORD kWaitMs = 170000;
 
-// soak.exe's output, written to a file beside the programs: the clean-up
-// passes empty the Temp folder.
-std::string RunSoak(const std::string& counts, DWORD& exitCode) {
-  const std::string file = test::BinDir() + "soak_test.out";
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE out = ::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return {};
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  std::string cmd = test::Quoted(test::BinDir() + "soak.exe") + " " + counts;
-  exitCode = 99;
-  if (::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &si, &pi)) {
-    if (::WaitForSingleObject(pi.hProcess, kWaitMs) == WAIT_OBJECT_0) {
-      ::GetExitCodeProcess(pi.hProcess, &exitCode);
-    } else {
-      ::TerminateProcess(pi.hProcess, 1);
-      ::WaitForSingleObject(pi.hProcess, 5000);
-    }
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-  }
-  ::CloseHandle(out);
-  std::string text;
-  // Wine may still hold the ended child's copy of the handle a moment.
-  HANDLE in = ::CreateFileA(file.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (in != INVALID_HANDLE_VALUE) {
-    char buf[4096];
-    DWORD n = 0;
-    while (::ReadFile(in, buf, sizeof buf, &n, nullptr) && n > 0) text.append(buf, n);
-    ::CloseHandle(in);
-  }
-  ::DeleteFileA(file.c_str());
-  return text;
-}
-
 struct Measure {
   const char* name;
   int column;         // of a SAMPLE line, after the tenth
@@ -88,11 +45,14 @@ TEST(Soak, TwentyRoundsOfEachWorkLeaveNoSteadyRise) {
   ASSERT_TRUE(
       test::RunAndWait(test::Quoted(test::SentrovaExe()) + " /regserver", 60000).finished);
   test::EndStrayPrograms();
-  DWORD code = 0;
-  const std::string output = RunSoak("20 20 20 20 20 6", code);
+  // Its output lies beside the programs: the clean-up passes empty Temp.
+  const test::CapturedRun run = test::RunCaptured(
+      test::Quoted(test::BinDir() + "soak.exe") + " 20 20 20 20 20 6", kWaitMs, test::BinDir());
+  const std::string& output = run.output;
   std::printf("%s\n", output.c_str());
   EXPECT_EQ(output.find("MISSED"), std::string::npos);
-  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
   std::vector<std::vector<double>> samples;  // by tenth
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
