@@ -27,11 +27,18 @@ struct CapturedRun {
   DWORD exitCode = 0;
   std::string output;
 };
-inline CapturedRun RunCaptured(const std::string& commandLine, DWORD timeoutMs) {
+// The output file lies in the Temp folder, or in `folder` when given (a
+// program that empties Temp would meet it there).
+inline CapturedRun RunCaptured(const std::string& commandLine, DWORD timeoutMs,
+                               const std::string& folder = "") {
   CapturedRun result;
   char temp[MAX_PATH] = {};
   char file[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, temp);
+  if (folder.empty()) {
+    ::GetTempPathA(MAX_PATH, temp);
+  } else {
+    folder.copy(temp, MAX_PATH - 1);
+  }
   ::GetTempFileNameA(temp, "out", 0, file);
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out = ::CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
