@@ -114,13 +114,13 @@ DWORD WindowCount(DWORD pid) {
     DWORD pid;
     DWORD n;
   } c{pid, 0};
-  auto top = [](HWND w, LPARAM p) -> BOOL {
+  auto top = [](HWND w, LPARAM p) CALLBACK -> BOOL {
     auto* c = reinterpret_cast<Count*>(p);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(w, &owner);
     if (owner != c->pid) return TRUE;
     ++c->n;
-    ::EnumChildWindows(w, [](HWND, LPARAM q) -> BOOL {
+    ::EnumChildWindows(w, [](HWND, LPARAM q) CALLBACK -> BOOL {
       ++reinterpret_cast<Count*>(q)->n;
       return TRUE;
     }, p);
@@ -272,7 +272,7 @@ HWND ButtonOf(HWND window, const char* caption) {
   } s{caption, nullptr};
   ::EnumChildWindows(
       window,
-      [](HWND w, LPARAM p) -> BOOL {
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[256] = {};
         ::GetWindowTextA(w, text, sizeof text);
