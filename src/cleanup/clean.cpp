@@ -212,10 +212,14 @@ bool IsHistoryCleared(const std::vector<std::string>* folders, OleDateTime start
 }
 
 void DeleteCookiesExceptKept(const std::optional<std::string>& keepList) {
+  DeleteCookiesExceptKept(keepList, SystemUrlCache());
+}
+
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCacheCalls& calls) {
   if (!keepList) return;
   Guarded([&] {
     const std::vector<std::string> kept = KeepListLines(LowerAscii(*keepList));
-    TIECache cache;
+    TIECache cache(calls);
     cache.SetSearchPattern(TSearchPattern::spCookies);
     cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
                             TFilterOption::STICKY_ENTRY, TFilterOption::COOKIE_ENTRY,
@@ -264,6 +268,19 @@ std::vector<std::string> ProtectedFolders() {
   return folders;
 }
 
+bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
+                       const std::vector<std::string>& protectedFolders) {
+  return GuardedOr(false, [&] {
+    const std::string given = Trim(folder);
+    if (given.empty()) return false;
+    if (!IsFolderSafeToEmpty(given, protectedFolders) ||
+        !IsFolderSafeToEmpty(LongFormOf(given), protectedFolders)) {
+      return false;
+    }
+    return DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
+  });
+}
+
 // --- the pass ---
 
 bool TClean::Item(std::string_view key) { return GetBool(key, kItemDefault); }
@@ -308,17 +325,17 @@ void TClean::Steps(bool interactive) {
     DeleteCookiesExceptKept(TryGetStr(config_keys::kUserCookies, kItemDefault));
   }
   if (Item("WIN_DOC")) {
-    EmptyFolderOf(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
-                  nullptr);
+    EmptyChosenFolder(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
+                      nullptr, ProtectedFolders());
   }
   if (Item("WIN_DOWN")) {
     TIECache cache;
     cache.SetSearchPattern(TSearchPattern::spAll);
     cache.SetFilterOptions({TFilterOption::OCX_ENTRY});
     cache.DeleteAllEntries();
-    EmptyFolderOf(
+    EmptyChosenFolder(
         ReadRegString(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", ""),
-        nullptr);
+        nullptr, ProtectedFolders());
   }
   if (Item("WIN_RUN")) {
     WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru);
@@ -334,7 +351,7 @@ void TClean::Steps(bool interactive) {
     ReadPendingPaths(ignore);
     char temp[261] = {};
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
-    if (n > 0 && n < sizeof temp) EmptyFolderOf(temp, &ignore);
+    if (n > 0 && n < sizeof temp) EmptyChosenFolder(temp, &ignore, ProtectedFolders());
   }
   if (historyCleared) OfferAfterRestart();
 }
@@ -376,17 +393,6 @@ void TClean::CleanStoredForms() {
   // user's stored forms: nothing is deleted then.
   if (!::GetUserNameA(name, &length) || name[0] == 0) return;
   DeleteRegKey(HKEY_LOCAL_MACHINE, std::string(clean_keys::kProtectedStorage) + "\\" + name);
-}
-
-void TClean::EmptyFolderOf(const std::string& folder,
-                           const std::vector<std::string>* ignoreList) {
-  const std::string given = Trim(folder);
-  if (given.empty()) return;
-  const std::vector<std::string> guarded = ProtectedFolders();
-  if (!IsFolderSafeToEmpty(given, guarded) || !IsFolderSafeToEmpty(LongFormOf(given), guarded)) {
-    return;
-  }
-  DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
 }
 
 void TClean::OfferAfterRestart() {

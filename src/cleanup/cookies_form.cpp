@@ -207,7 +207,11 @@ void TCookiesForm::Open() {
 }
 
 std::optional<std::vector<std::string>> CookieCacheHosts() {
-  TIECache cache;
+  return CookieCacheHosts(SystemUrlCache());
+}
+
+std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls) {
+  TIECache cache(calls);
   if (!cache.LibraryFound()) return std::nullopt;
   cache.SetSearchPattern(TSearchPattern::spCookies);
   using O = TFilterOption;
