@@ -80,13 +80,16 @@ void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCach
 void EmptyRecycleBin();
 
 // The folders that emptying must never reach or lie above: the Windows and
-// system folders and the user's profile.
+// system folders, the user's profile and known folders (Documents, Desktop,
+// Favorites, Pictures, Music, Videos, the Roaming and Local AppData roots),
+// both Program Files folders and ProgramData.
 std::vector<std::string> ProtectedFolders();
 
 // Empties a folder that the pass takes from the registry or the environment
 // (Recent, the downloaded program files, Temp), keeping the folder itself,
-// unless it is not safe to empty: see IsFolderSafeToEmpty. False when the
-// folder was refused or not everything went.
+// unless it is not safe to empty (IsFolderSafeToEmpty) by its text or by
+// where it really is, links resolved. False when the folder was refused or
+// not everything went.
 bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
                        const std::vector<std::string>& protectedFolders);
 
