@@ -103,8 +103,12 @@ WindowHandle CreateRequestWindow(TCookiesForm* form) {
 
 }  // namespace
 
-TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store)
-    : owner_(owner), store_(std::move(store)), requestWindow_(CreateRequestWindow(this)) {
+TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store,
+                           UrlCacheCalls* cache)
+    : owner_(owner),
+      store_(std::move(store)),
+      cache_(cache),
+      requestWindow_(CreateRequestWindow(this)) {
   g_requestWindow = requestWindow_.get();
 }
 
@@ -207,28 +211,39 @@ void TCookiesForm::Open() {
 }
 
 std::optional<std::vector<std::string>> CookieCacheHosts() {
-  TIECache cache;
+  return CookieCacheHosts(SystemUrlCache());
+}
+
+std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls) {
+  TIECache cache(calls);
   if (!cache.LibraryFound()) return std::nullopt;
   cache.SetSearchPattern(TSearchPattern::spCookies);
   using O = TFilterOption;
   cache.SetFilterOptions(
       {O::NORMAL_ENTRY, O::STABLE_ENTRY, O::STICKY_ENTRY, O::COOKIE_ENTRY, O::SPARSE_ENTRY});
   std::vector<std::string> hosts;
-  for (DWORD result = cache.FindFirstEntry(0); result == kCacheOk; result = cache.FindNextEntry()) {
-    hosts.push_back(CookieHostOf(cache.CurrentEntry().SourceUrlName));
+  // A walk that gave up part-way is not the whole cache: the rows stay.
+  if (cache.ForEachEntry([&](const TEntryInfo& entry) {
+        hosts.push_back(CookieHostOf(entry.SourceUrlName));
+      }) != kCacheOk) {
+    return std::nullopt;
   }
-  cache.CloseFind();
   return hosts;
 }
 
 void TCookiesForm::ScanCookieHosts() {
   if (!form_) Build();
-  const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  // The wait cursor stays over the dialog until the scan ends: the dialog
+  // answers every WM_SETCURSOR with it meanwhile.
+  const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+  form_->SetCursor(wait);
+  const HCURSOR previous = ::SetCursor(wait);
   Guarded([&] {
     const std::optional<std::string> keepText = GuardedOr(
         std::optional<std::string>(), [&] { return store_ ? store_->Read() : std::nullopt; });
-    const auto hosts =
-        GuardedOr(std::optional<std::vector<std::string>>(), [] { return CookieCacheHosts(); });
+    const auto hosts = GuardedOr(std::optional<std::vector<std::string>>(), [&] {
+      return cache_ != nullptr ? CookieCacheHosts(*cache_) : CookieCacheHosts();
+    });
     const bool rebuilt = hosts.has_value();
     rows_.Build(keepText, hosts);
     if (rebuilt) {
@@ -240,8 +255,10 @@ void TCookiesForm::ScanCookieHosts() {
     }
   });
   RefreshAllButtons();
-  ::SetCursor(previous != nullptr ? previous
-                                  : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  form_->SetCursor(nullptr);
+  ::SetCursor(previous != nullptr && previous != wait
+                  ? previous
+                  : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
 }
 
 // The list row shows the model's row: its status as text and as the row's value.
@@ -299,9 +316,10 @@ void TCookiesForm::Cancel() {
   if (form_) form_->Hide();
 }
 
-void ShowCookiesDialog() {
-  Guarded([] {
-    if (HWND window = g_requestWindow.load()) ::PostMessageA(window, kOpenRequest, 0, 0);
+bool ShowCookiesDialog() {
+  return GuardedOr(false, [] {
+    HWND window = g_requestWindow.load();
+    return window != nullptr && ::PostMessageA(window, kOpenRequest, 0, 0) != FALSE;
   });
 }
 

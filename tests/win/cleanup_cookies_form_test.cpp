@@ -155,5 +155,55 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
             "Beta.Sentrova-Test\nDelta.SENTROVA-test\ngamma.sentrova-test\n");
 }
 
+// A store where the keep-list was never written holds an empty list: every
+// row is on Delete, and OK stores the list.
+TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kStore);
+  TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
+  ASSERT_NE(form, nullptr);
+  std::atomic<bool> done{false};
+  std::thread driver([&] {
+    Dialog d;
+    EXPECT_TRUE(d.Open());
+    EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "beta.sentrova-test:Delete",
+                             "gamma.sentrova-test:Delete"}));
+    EXPECT_TRUE(d.Enabled("OK"));
+    d.Select("beta.sentrova-test");
+    d.Click("Keep");
+    d.Click("OK");
+    done = true;
+  });
+  RunModalLoop([&] { return done.load(); });
+  driver.join();
+  delete form;
+  EXPECT_EQ(TConfig().GetStr("UserCookies", -1), "beta.sentrova-test\n");
+}
+
+// A cookie cache that, while the dialog scans it, moves the mouse over the
+// dialog (the dialog is sent WM_SETCURSOR) and notes the cursor then.
+struct MouseOverDuringScan final : UrlCacheCalls {
+  HCURSOR seen = nullptr;
+  bool LibraryFound() override { return true; }
+  DWORD FindFirst(const char*, DWORD, uint64_t, void*, DWORD&, HANDLE& find) override {
+    find = nullptr;
+    HWND dialog = ::FindWindowA(nullptr, kCaption);
+    ::SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    seen = ::GetCursor();
+    return ERROR_NO_MORE_ITEMS;
+  }
+  DWORD FindNext(HANDLE, void*, DWORD&) override { return ERROR_NO_MORE_ITEMS; }
+  DWORD Delete(const char*) override { return 0; }
+  void Close(HANDLE) override {}
+};
+
+TEST(CookiesFormScan, TheWaitCursorStaysUntilTheScanEnds) {
+  MouseOverDuringScan cache;
+  TCookiesForm form(nullptr, nullptr, &cache);
+  form.ScanCookieHosts();
+  EXPECT_EQ(cache.seen, ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+}
+
 }  // namespace
 }  // namespace sentrova

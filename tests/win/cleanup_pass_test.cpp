@@ -4,6 +4,7 @@
 // the URL history double; the worker's single-run rule.
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "cleanup/clean_thread.h"
 #include "cleanup/restart_operations.h"
 #include "host/config_keys.h"
+#include "doubles/automation_bases.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {
@@ -47,11 +49,11 @@ DWORD Entries(const std::string& key) {
   ::RegCloseKey(k);
   return subkeys + values;
 }
-void AddCacheEntry(const std::string& url) {
+void AddCacheEntry(const std::string& url, DWORD type = 0) {
   char file[MAX_PATH] = {};
   if (!::CreateUrlCacheEntryA(url.c_str(), 0, "txt", file, 0)) return;
   WriteFileText(file, "cached");
-  const DWORD type = url.rfind("Cookie:", 0) == 0 ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
+  if (type == 0) type = url.rfind("Cookie:", 0) == 0 ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
   ::CommitUrlCacheEntryA(url.c_str(), file, {}, {}, type, nullptr, 0, nullptr, nullptr);
 }
 bool InCache(const std::string& url) {
@@ -107,6 +109,46 @@ struct SavedTemp {
   SavedTemp() { ::GetEnvironmentVariableA("TMP", old, sizeof old); }
   ~SavedTemp() { ::SetEnvironmentVariableA("TMP", old); }
   char old[MAX_PATH] = {};
+};
+
+// Answers the pass's question on another thread while `pass` runs: ticks the
+// do-not-ask-again box when told to, then clicks Yes or No. True when a
+// question showed.
+bool AnswerDuring(const std::function<void()>& pass, bool yes, bool tick) {
+  std::atomic<bool> done{false}, asked{false};
+  std::thread driver([&] {
+    HWND dialog = nullptr;
+    test::WaitFor([&] {
+      dialog = ::FindWindowA(nullptr, "Sentrova - Clean Up");
+      return (dialog && ::IsWindowVisible(dialog)) || done;
+    }, 60000);
+    if (!dialog || !::IsWindowVisible(dialog)) return;
+    asked = true;
+    HWND button = nullptr;
+    for (HWND child = nullptr; (child = ::FindWindowExA(dialog, child, 0, 0));) {
+      char text[64] = {};
+      ::GetWindowTextA(child, text, sizeof text);
+      if (tick && (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+        ::SendMessageA(child, BM_CLICK, 0, 0);
+      if (std::string(text).find(yes ? "Yes" : "No") != std::string::npos) button = child;
+    }
+    if (button) ::SendMessageA(button, BM_CLICK, 0, 0);
+    if (!button) ::PostMessageA(dialog, WM_CLOSE, 0, 0);  // never hang the pass
+  });
+  pass();
+  done = true;
+  driver.join();
+  return asked;
+}
+
+// Browser windows as the pass counts them; closing finds none to close.
+struct OpenWindows final : test::ShellWindowsBase {
+  explicit OpenWindows(LONG n) : n(n) {}
+  STDMETHODIMP get_Count(LONG* count) override {
+    *count = n;
+    return S_OK;
+  }
+  LONG n;
 };
 
 class CleanPassTest : public ::testing::Test {
@@ -236,13 +278,86 @@ TEST_F(CleanPassTest, TempKeepsEveryPathThatAPendingOperationNames) {
   ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenameValue);
 }
 
-TEST_F(CleanPassTest, TheWindowsFolderAsRecentIsRefused) {
-  char windows[MAX_PATH] = {};
+// The places a damaged registry or environment may name: each is refused
+// with everything in it.
+TEST_F(CleanPassTest, ProtectedPlacesAreRefused) {
+  char windows[MAX_PATH] = {}, documents[MAX_PATH] = {}, local[MAX_PATH] = {};
   ::GetWindowsDirectoryA(windows, sizeof windows);
-  SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", windows);
-  Select("WIN_DOC");
+  ::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
+  ::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+  const struct {
+    const char* item;
+    std::string folder, sentinel;
+  } places[] = {{"WIN_DOC", windows, "win.ini"},
+                {"WIN_DOC", documents, "sentrova-sentinel.txt"},
+                {"WIN_TEMP", local, "sentrova-sentinel.txt"}};
+  for (const auto& place : places) {
+    SCOPED_TRACE(place.folder);
+    const std::string sentinel = place.folder + "\\" + place.sentinel;
+    if (!FileExists(sentinel)) ASSERT_TRUE(WriteFileText(sentinel, "keep"));
+    SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", place.folder);
+    ::SetEnvironmentVariableA("TMP", place.folder.c_str());
+    Select(place.item);
+    TClean().Run(false);
+    EXPECT_TRUE(FileExists(sentinel));
+  }
+  ::DeleteFileA((std::string(documents) + "\\sentrova-sentinel.txt").c_str());
+  ::DeleteFileA((std::string(local) + "\\sentrova-sentinel.txt").c_str());
+}
+
+// A store where the keep-list was never written: every cookie goes.
+TEST_F(CleanPassTest, NoKeepListStoredDeletesEveryCookie) {
+  const std::string cookie = "Cookie:user@fresh.sentrova.test/";
+  AddCacheEntry(cookie);
+  Select("IE_COOKIES");
+  ASSERT_EQ(::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Quillbox\\TB4\\Config\\VRX",
+                                 config_keys::kUserCookies),
+            ERROR_SUCCESS);
   TClean().Run(false);
-  EXPECT_TRUE(FileExists(std::string(windows) + "\\win.ini"));
+  EXPECT_FALSE(InCache(cookie));
+}
+
+// Cookies belong to the cookie item: the temporary files leave them, also
+// those stored the browser's way, as normal entries with the cookie bit.
+TEST_F(CleanPassTest, TemporaryFilesLeaveCookies) {
+  const std::string page = "http://page.sentrova.test/", cookie = "Cookie:user@kept.sentrova.test/";
+  AddCacheEntry(page);
+  AddCacheEntry(cookie, NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY);
+  Select("IE_TEMP");
+  TClean().Run(false);
+  EXPECT_FALSE(InCache(page));
+  EXPECT_TRUE(InCache(cookie));
+  DeleteCookiesExceptKept(std::string());
+}
+
+TEST_F(CleanPassTest, APassWhileAnotherRunsDoesNothing) {
+  ScratchDir temp;
+  ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+  WriteFileText(temp.File("a.tmp"), "a");
+  Select("WIN_TEMP");
+  HANDLE other = ::CreateMutexA(nullptr, FALSE, kCleanMutexName);
+  TClean().Run(false);
+  EXPECT_TRUE(FileExists(temp.File("a.tmp")));
+  ::CloseHandle(other);
+  TClean().Run(false);
+  EXPECT_FALSE(FileExists(temp.File("a.tmp")));
+}
+
+TEST(WipeRegistryKey, RemovesEveryValueAndSubkeyAndKeepsTheKey) {
+  const std::string key = "Software\\SentrovaTests\\Wipe", sibling = key + "Sibling";
+  for (const char* value : {"", "one", "two", "MRUList"}) SetText(HKEY_CURRENT_USER, key, value, "v");
+  for (const char* sub : {"\\a", "\\a\\deeper\\deepest", "\\b", "\\c"}) {
+    SetText(HKEY_CURRENT_USER, key + sub, "x", "v");
+    SetText(HKEY_CURRENT_USER, key + sub, nullptr, "v");
+  }
+  SetText(HKEY_CURRENT_USER, sibling, "stays", "v");
+  ASSERT_EQ(Entries(key), 7u);
+  WipeRegistryKey(HKEY_CURRENT_USER, key);
+  EXPECT_TRUE(test::RegKeyExists(HKEY_CURRENT_USER, key));
+  EXPECT_EQ(Entries(key), 0u);
+  EXPECT_EQ(Entries(sibling), 1u);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, sibling.c_str());
 }
 
 TEST_F(CleanPassTest, KeepListProtectsExactHostsOnly) {
@@ -291,25 +406,7 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
     ::Sleep(2100);  // the container's time has a 2-second step
     Select("IE_HIST", true);
     const int before = broadcasts;
-    std::thread driver([yes = yes, tick = tick] {
-      HWND dialog = nullptr;
-      test::WaitFor([&] {
-        dialog = ::FindWindowA(nullptr, "Sentrova - Clean Up");
-        return dialog && ::IsWindowVisible(dialog);
-      }, 60000);
-      HWND button = nullptr;
-      for (HWND child = nullptr; dialog && (child = ::FindWindowExA(dialog, child, 0, 0));) {
-        char text[64] = {};
-        ::GetWindowTextA(child, text, sizeof text);
-        if (tick && (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
-          ::SendMessageA(child, BM_CLICK, 0, 0);
-        if (std::string(text).find(yes ? "Yes" : "No") != std::string::npos) button = child;
-      }
-      if (button) ::SendMessageA(button, BM_CLICK, 0, 0);
-      if (!button && dialog) ::PostMessageA(dialog, WM_CLOSE, 0, 0);  // never hang the pass
-    });
-    TClean().Run(true);
-    driver.join();
+    EXPECT_TRUE(AnswerDuring([] { TClean().Run(true); }, yes, tick));
     EXPECT_EQ(test::RegText(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue),
               yes ? std::optional(AfterRestartCommand()) : std::nullopt);
     EXPECT_EQ(TConfig().GetBool(config_keys::kShowCleanSchedule, 0), tick);
@@ -317,6 +414,42 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
   }
   ::PostMessageA(listener, WM_QUIT, 0, 0);
   pump.join();
+}
+
+// What brings up the close-browser question, and its box stores the flag
+// whatever the answer.
+TEST_F(CleanPassTest, CloseBrowserQuestion) {
+  test::HostFlag hostFlag;
+  test::HostFlag::Set(1);
+  const struct {
+    bool interactive, bar, history;
+    LONG windows;
+    bool neverAsk, asked, yes, tick;
+  } rows[] = {
+      {true, true, false, 2, false, true, false, true},   // typed addresses: asked; No, ticked
+      {true, false, true, 1, false, true, true, true},    // history: asked; Yes, ticked
+      {true, true, true, 1, false, true, false, false},   // No, box left alone
+      {false, true, true, 2, false, false, false, false}, // a scheduled pass never asks
+      {true, false, false, 2, false, false, false, false},// neither item selected
+      {true, true, true, 0, false, false, false, false},  // no browser window open
+      {true, true, true, 2, true, false, false, false},   // SHOW_CLEAN_CLOSEIE set
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "interactive " << row.interactive << " bar " << row.bar
+                                      << " history " << row.history << " windows "
+                                      << row.windows << " never ask " << row.neverAsk);
+    Select("");
+    TConfig config;
+    config.SetBool("IE_BAR", row.bar, true);
+    config.SetBool("IE_HIST", row.history, true);
+    config.SetBool(config_keys::kShowCleanCloseIe, row.neverAsk, true);
+    const bool asked = AnswerDuring([&] {
+      TClean(CreateHostService(), ComPtr<IShellWindows>::Attach(new OpenWindows(row.windows)))
+          .Run(row.interactive);
+    }, row.yes, row.tick);
+    EXPECT_EQ(asked, row.asked);
+    EXPECT_EQ(config.GetBool(config_keys::kShowCleanCloseIe, 0), row.neverAsk || row.tick);
+  }
 }
 
 // A hundred requests within a second: one pass. The first worker's busy sign
