@@ -51,7 +51,7 @@ DWORD CountWindows() {
   struct Count {
     DWORD n = 0;
   } count;
-  auto child = [](HWND, LPARAM p) -> BOOL {
+  auto child = [](HWND, LPARAM p) CALLBACK -> BOOL {
     ++reinterpret_cast<Count*>(p)->n;
     return TRUE;
   };
@@ -60,7 +60,7 @@ DWORD CountWindows() {
     WNDENUMPROC child;
   } top{&count, child};
   ::EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(w, &pid);
         if (pid != ::GetCurrentProcessId()) return TRUE;
@@ -127,7 +127,7 @@ HWND Button(HWND parent, const char* caption) {
   } search{caption, nullptr};
   ::EnumChildWindows(
       parent,
-      [](HWND child, LPARAM p) -> BOOL {
+      [](HWND child, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[64] = {};
         ::GetWindowTextA(child, text, sizeof text);
