@@ -20,6 +20,7 @@
 #include "platform/guard.h"
 #include "platform/handle.h"
 #include "platform/registry.h"
+#include "platform/resource_data.h"
 #include "platform/system_facts.h"
 #include "platform/visual_styles.h"
 #include "state/control_objects.h"
@@ -55,6 +56,16 @@ struct ScannerControl {
 std::mutex gControlsMutex;
 std::vector<std::shared_ptr<ScannerControl>> gControls;
 
+// A change whose alert the program closed before the user answered it: the
+// accepted value stays the old one, so the next scanner of the process
+// reports it again. Guarded by gControlsMutex.
+struct UnansweredChange {
+  int index;
+  int zone;
+  uint32_t oldValue;
+};
+std::vector<UnansweredChange> gUnanswered;
+
 std::shared_ptr<ScannerControl> FindControl(TVRXScanner* scanner) {
   std::lock_guard<std::mutex> lock(gControlsMutex);
   for (const auto& c : gControls)
@@ -67,17 +78,22 @@ std::shared_ptr<ScannerControl> FindControl(TVRXScanner* scanner) {
 void CloseThreadDialogs(DWORD threadId) {
   ::EnumThreadWindows(
       threadId,
-      [](HWND window, LPARAM) -> BOOL {
-        if (TControl::FromHandle(window) != nullptr) ::PostMessageA(window, WM_CLOSE, 0, 0);
+      [](HWND window, LPARAM id) -> BOOL {
+        if (::GetWindowThreadProcessId(window, nullptr) == static_cast<DWORD>(id) &&
+            TControl::FromHandle(window) != nullptr)
+          ::PostMessageA(window, WM_CLOSE, 0, 0);
         return TRUE;
       },
-      0);
+      static_cast<LPARAM>(threadId));
 }
 
 void RequestStop(ScannerControl& control) {
   control.stop = true;
   if (control.wake) ::SetEvent(control.wake.get());
-  CloseThreadDialogs(control.threadId);
+  // Only while the thread runs: its id then names no other thread (the
+  // handle held here keeps the id from being given to a new one).
+  if (control.thread && ::WaitForSingleObject(control.thread.get(), 0) == WAIT_TIMEOUT)
+    CloseThreadDialogs(control.threadId);
 }
 
 // Waits for a scanner's thread, closing its dialogs again and again (a
@@ -95,13 +111,17 @@ bool WaitForEnd(ScannerControl& control, DWORD timeoutMs) {
 }
 
 // A registry key of the scanner, opened (created when missing) for reading,
-// writing and change notification.
+// writing and change notification. A key that may be read but not written
+// is still watched: it is opened for reading (its restores then fail).
 RegKey OpenSettingsKey(const std::string& path) {
   HKEY key = nullptr;
   if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE | KEY_NOTIFY, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return {};
-  return RegKey(key);
+                        KEY_READ | KEY_WRITE | KEY_NOTIFY, nullptr, &key, nullptr) == ERROR_SUCCESS)
+    return RegKey(key);
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ | KEY_NOTIFY, &key) ==
+      ERROR_SUCCESS)
+    return RegKey(key);
+  return {};
 }
 
 // The raw value; nothing when it does not exist; throws for a registry error.
@@ -113,16 +133,21 @@ std::optional<RawValue> QueryRaw(HKEY key, const char* name) {
   LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
   if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (rc != ERROR_SUCCESS) throw ReadFailure{};
+  // A value that grew after its size was asked for is read again at its
+  // new size, a few times over.
   RawValue raw;
-  raw.type = type;
-  raw.bytes.assign(size, '\0');
-  rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
-                          &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (rc != ERROR_SUCCESS) throw ReadFailure{};
-  raw.type = type;
-  raw.bytes.resize(size);
-  return raw;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    raw.bytes.assign(size, '\0');
+    rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
+                            &size);
+    if (rc == ERROR_MORE_DATA) continue;
+    if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if (rc != ERROR_SUCCESS) throw ReadFailure{};
+    raw.type = type;
+    raw.bytes.resize(size);
+    return raw;
+  }
+  throw ReadFailure{};
 }
 
 bool WriteRaw(HKEY key, const char* name, const RawValue& value) {
@@ -197,6 +222,8 @@ class TVRXScanner {
   void Reload();
   void Scan();
   void Report();
+  void LeaveUnanswered();
+  void TakeUnanswered();
   void ShowChangeDetails(TControl& pressedButton);
   void CheckHomePage();
   bool WriteStartPage(const std::string& address);
@@ -312,13 +339,26 @@ void TVRXScanner::Body() {
   Guarded([&] { ActivateVisualStyles(styles_); });
   homeUrl_.clear();
   Reload();
+  TakeUnanswered();
 
   bool firstPass = true;
   int timeouts = 0;
+  // The wait list in its order: stop, reload, main key, zones 0..4. An event
+  // whose name another kind of object holds could not be made; it is left
+  // out, so that the others still wake the scanner and the periodic scan
+  // finds what it would have reported.
+  enum Slot { kStop, kReload, kMainKey };
   const std::array<HANDLE, kEventCount> events = {
       stopEvent_.get(),     reloadEvent_.get(),   mainEvent_.get(),     zoneEvents_[0].get(),
       zoneEvents_[1].get(), zoneEvents_[2].get(), zoneEvents_[3].get(), zoneEvents_[4].get(),
   };
+  std::vector<HANDLE> waitList;
+  std::vector<int> slotOf;
+  for (int slot = 0; slot < kEventCount; ++slot) {
+    if (!events[slot]) continue;
+    waitList.push_back(events[slot]);
+    slotOf.push_back(slot);
+  }
   while (!Abandoned()) {
     if (State().MainWindow.load() != nullptr && State().Running) ProcessMessages();
     changes_.clear();
@@ -327,25 +367,25 @@ void TVRXScanner::Body() {
       firstPass = false;
       if (mainEvent_) ::SetEvent(mainEvent_.get());
     }
-    const DWORD result = ::WaitForMultipleObjects(kEventCount, events.data(), FALSE, kWaitMs);
-    if (result == WAIT_OBJECT_0) break;
-    if (result == WAIT_OBJECT_0 + 1) {
+    const DWORD result = ::WaitForMultipleObjects(static_cast<DWORD>(waitList.size()),
+                                                  waitList.data(), FALSE, kWaitMs);
+    const int slot = result - WAIT_OBJECT_0 < slotOf.size() ? slotOf[result - WAIT_OBJECT_0] : -1;
+    const bool timedOut = result == WAIT_TIMEOUT;
+    // A wait that failed (nothing to wait on, a broken handle) counts fully
+    // as a time-out, after the time a wait would have taken: it never spins
+    // and the periodic scan still comes.
+    const bool waitFailed = slot < 0 && !timedOut;
+    if (waitFailed) Pause(kWaitMs);
+    if (slot == kStop) break;
+    if (slot == kReload) {
       Reload();
-    } else if ((result >= WAIT_OBJECT_0 + 2 && result < WAIT_OBJECT_0 + kEventCount) ||
-               (result == WAIT_TIMEOUT && timeouts + 1 >= kTimeoutsPerScan)) {
+    } else if (slot >= kMainKey || ((timedOut || waitFailed) && ++timeouts >= kTimeoutsPerScan)) {
       timeouts = 0;
       // Writes made during the pause are read by this scan and reported in
       // one alert.
       Pause(kScanPauseMs);
       if (Abandoned()) break;
       Scan();
-    } else if (result == WAIT_TIMEOUT) {
-      ++timeouts;
-    } else {
-      // A failed wait (a handle that could not be made) counts as a
-      // timeout, after the time a wait would have taken.
-      Pause(kWaitMs);
-      ++timeouts;
     }
     Guarded([&] { Report(); });
   }
@@ -376,10 +416,11 @@ void TVRXScanner::Scan() {
 
 void TVRXScanner::Report() {
   if (changes_.empty()) return;
+  // A scanner that is being stopped asks nothing and accepts nothing.
+  if (Abandoned()) return LeaveUnanswered();
   Guarded([] { WriteRegFloat(HKEY_CURRENT_USER, "SOFTWARE\\Toolbar", "AsQ", false, NowLocal()); });
   bool noCheckbox = false;
-  // A scanner that is being stopped asks nothing: the answer is "No".
-  const bool restore = !Abandoned() && GuardedOr(false, [&] {
+  const bool restore = GuardedOr(false, [&] {
     // Option code 3 in front of the heading: no check box.
     std::string heading(1, '\x03');
     heading.append(TranslateText("Restore original Internet Explorer security settings?"));
@@ -387,21 +428,41 @@ void TVRXScanner::Report() {
                        SecurityAlertMessage(Translate), "", "ASKRESTORE", noCheckbox, "",
                        "Details...", [this](TControl& pressed) { ShowChangeDetails(pressed); });
   });
+  // A question the program closed (shutdown, a successor) is no answer:
+  // nothing is restored, nothing accepted.
+  const bool closedByProgram = control_->stop;
+  if (closedByProgram) return LeaveUnanswered();
   Guarded([&] { OpenKeys(); });
   ApplyAnswer(restore, changes_, catalogue_, store_);
+}
+
+// The changes stay unanswered for the next scanner of the process, which
+// keeps their old values as accepted and so reports them again.
+void TVRXScanner::LeaveUnanswered() {
+  std::lock_guard<std::mutex> lock(gControlsMutex);
+  for (const TChangeAction& c : changes_) gUnanswered.push_back({c.index, c.zone, c.oldValue});
+  changes_.clear();
+}
+
+void TVRXScanner::TakeUnanswered() {
+  std::vector<UnansweredChange> taken;
+  {
+    std::lock_guard<std::mutex> lock(gControlsMutex);
+    taken.swap(gUnanswered);
+  }
+  for (const UnansweredChange& u : taken) {
+    if (u.index < 0 || static_cast<size_t>(u.index) >= catalogue_.size()) continue;
+    TMonitoredSetting& s = catalogue_[u.index];
+    if (s.enabled) s.snapshot[u.zone] = u.oldValue;
+  }
 }
 
 void TVRXScanner::ShowChangeDetails(TControl& pressedButton) {
   Guarded([&] {
     // Only labelled changes get a row; the others keep their restore mark.
     NameValueList labels;
-    if (HRSRC found = ::FindResourceA(nullptr, "LABELS", MAKEINTRESOURCEA(10))) {
-      if (HGLOBAL loaded = ::LoadResource(nullptr, found)) {
-        const char* bytes = static_cast<const char*>(::LockResource(loaded));
-        if (bytes)
-          labels = NameValueList(std::string_view(bytes, ::SizeofResource(nullptr, found)));
-      }
-    }
+    if (const std::optional<std::string> bytes = LoadRcData("LABELS"))
+      labels = NameValueList(*bytes);
     TChangeForm form(pressedButton.FormOf());
     for (size_t i = 0; i < changes_.size(); ++i) {
       const TChangeAction& c = changes_[i];
@@ -451,6 +512,10 @@ void TVRXScanner::CheckHomePage() {
       HomePageMessage(action == HomePageAction::kAskSettings, HomePageDisplayForm(homeUrl_),
                       HomePageDisplayForm(shown), Translate),
       "", "ASKHOMEPAGE", restoreWithoutAsking, TranslateText("Next time restore without asking"));
+  // A question the program closed (shutdown, a successor) is no answer:
+  // nothing is stored, and the next check asks again.
+  const bool closedByProgram = control_->stop;
+  if (closedByProgram) return;
   if (restoreWithoutAsking) {
     homeSet_ = true;
     config_->WriteBool(kHomeSet, true);
@@ -496,6 +561,11 @@ bool StopScannerAndWait(TVRXScanner* scanner, DWORD timeoutMs) {
   const std::shared_ptr<ScannerControl> control = FindControl(scanner);
   if (!control) return true;
   return WaitForEnd(*control, timeoutMs);
+}
+
+bool ScannerThreadsRunning() {
+  std::lock_guard<std::mutex> lock(gControlsMutex);
+  return !gControls.empty();
 }
 
 bool SignalScannerReload() { return SignalEvent(kScannerReloadEvent); }

@@ -110,6 +110,30 @@ TEST(ChangeDetection, FailuresWhileRestoringLeaveASettledSnapshot) {
   EXPECT_TRUE(changes.empty());  // nothing is reported again
 }
 
+// An "Unknown" change that was accepted leaves the unreadable marker as the
+// accepted value; once the setting reads again, restoring a later change
+// must not write that marker back.
+TEST(ChangeDetection, AnUnreadableOldValueIsNeverWrittenBack) {
+  std::vector<TMonitoredSetting> catalogue = BuildCatalogue();
+  TableStore store;
+  for (int zone = 0; zone < kZoneCount; ++zone) store.values[{"M_COOKIE_1", zone}] = 0;
+  ReloadSnapshot(catalogue, store, [](std::string_view key) { return key == "M_COOKIE_1"; });
+  std::vector<TChangeAction> changes;
+  for (const std::optional<uint32_t> now : {std::optional<uint32_t>(), std::optional<uint32_t>(1)}) {
+    if (now)
+      store.values[{"M_COOKIE_1", 3}] = *now;
+    else
+      store.values.erase({"M_COOKIE_1", 3});
+    changes.clear();
+    CheckZone(3, catalogue, store, changes);
+    ASSERT_EQ(changes.size(), 1u);
+    ApplyAnswer(now.has_value(), changes, catalogue, store);  // "No", then "Yes"
+  }
+  EXPECT_EQ(changes[0].oldValue, kUnreadableValue);
+  EXPECT_EQ((store.values[{"M_COOKIE_1", 3}]), 1u);
+  EXPECT_EQ(catalogue[0].snapshot[3], 1u);
+}
+
 TEST(HomePage, ComparisonDisplayAndDecision) {
   EXPECT_EQ(HomePageComparisonForm(" \t HTTP://Example.ORG/Ä/ \r\n"), "http://example.org/Ä");
   EXPECT_EQ(HomePageComparisonForm("c:\\start\\\\"), "c:\\start\\");
