@@ -26,9 +26,9 @@ namespace {
 
 constexpr long kItemDefault = -1;  // the call default of every read of the pass
 constexpr DWORD kCloseWaitMs = 2000;
-// Every top-level window gets the settings-changed notice; a hung one is
-// skipped at once and a slow one holds the pass (and its mutex) briefly.
-constexpr UINT kBroadcastTimeoutMs = 200;
+// Every top-level window gets the settings-changed notice and up to a second
+// to answer it; a hung one is skipped at once.
+constexpr UINT kBroadcastTimeoutMs = 1000;
 constexpr char kTitle[] = "Sentrova - Clean Up";
 constexpr char kUserDataContainer[] = "UserData";
 constexpr char kCachePathValue[] = "CachePath";

@@ -302,6 +302,33 @@ TEST_F(CleanPassTest, APassWhileAnotherRunsDoesNothing) {
   EXPECT_FALSE(FileExists(temp.File("a.tmp")));
 }
 
+// The settings-changed notice gives each window up to a second to answer: a
+// slow one (a fraction of that) has answered when the pass ends.
+TEST_F(CleanPassTest, TheBroadcastWaitsForASlowWindow) {
+  static std::atomic<int> answered{0};
+  std::atomic<HWND> slow{nullptr};
+  std::thread pump([&] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+      if (m != WM_SETTINGCHANGE) return ::DefWindowProcA(w, m, wp, lp);
+      ::Sleep(400);  // a slow window, not a hung one
+      ++answered;
+      return 0;
+    };
+    wc.lpszClassName = "SentrovaSlowListener";
+    ::RegisterClassA(&wc);
+    slow = ::CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+  });
+  ASSERT_TRUE(test::WaitFor([&] { return slow.load() != nullptr; }, 30000));
+  Select("");
+  TClean().Run(false);
+  EXPECT_EQ(answered, 1);
+  ::PostMessageA(slow, WM_QUIT, 0, 0);
+  pump.join();
+}
+
 TEST(WipeRegistryKey, RemovesEveryValueAndSubkeyAndKeepsTheKey) {
   const std::string key = "Software\\SentrovaTests\\Wipe", sibling = key + "Sibling";
   for (const char* value : {"", "one", "two", "MRUList"}) SetText(HKEY_CURRENT_USER, key, value, "v");
