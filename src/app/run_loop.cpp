@@ -219,7 +219,9 @@ class Loop {
     ProcessState& st = State();
     // Before any configuration load the tray follows the CONFIG resource.
     if (!loaded_) services_.SetTray(st.TrayDefault, false);
-    st.Scanner = services_.StartScanner();
+    // The scanner records itself in Scanner before its thread runs, and
+    // clears it when it ends; the loop never writes it back.
+    services_.StartScanner();
     st.ScannerStarted = true;
   }
 

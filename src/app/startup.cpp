@@ -17,6 +17,7 @@
 #include "host/plugin_object.h"
 #include "host/resource_text.h"
 #include "host/toolbar_texts.h"
+#include "monitor/scanner.h"
 #include "platform/com.h"
 #include "platform/guard.h"
 #include "platform/handle.h"
@@ -157,7 +158,10 @@ void NormalRun() {
     Guarded([] { StopScanner(); });
     Guarded([&] { DestroyCookiesForm(st.CookiesForm.exchange(nullptr)); });
     Guarded([&] { DestroyMainWindow(st.MainWindow.exchange(nullptr)); });
-    Guarded([&] { st.LabelsList.clear(); });
+    // A scanner that did not end in time may still show its labels.
+    Guarded([&] {
+      if (!ScannerThreadsRunning()) st.LabelsList.clear();
+    });
     if (IsXpClassSystem()) Guarded([] { DeactivateProcessVisualStyles(); });
   });
   ::Sleep(1000);

@@ -21,7 +21,11 @@ TConfig::TConfig(ComPtr<ITB4Server> service)
 bool TConfig::GetBool(std::string_view key, int32_t callDefault) {
   Bstr name = Bstr::FromAnsi(key);
   VARIANT_BOOL value = callDefault != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-  service_->ReadBool(pluginName_.get(), name.get(), callDefault, &value);
+  const HRESULT status = service_->ReadBool(pluginName_.get(), name.get(), callDefault, &value);
+  // A key the host does not hold is answered with the call default; any
+  // other failure of the service reads false, so that a failing host leaves
+  // switches (the monitored settings among them) off.
+  if (FAILED(status) && status != kHostKeyNotHeld) return false;
   return value != 0;
 }
 

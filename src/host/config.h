@@ -29,8 +29,10 @@ class TConfig {
   TConfig(const TConfig&) = delete;
   TConfig& operator=(const TConfig&) = delete;
 
-  // The reads forward to the service and ignore its status: a read that the
-  // service fails yields the call default (GetBool, GetDate) or an empty text.
+  // The reads forward to the service. GetBool honours its status: the call
+  // default for a key the host does not hold (kHostKeyNotHeld), false for
+  // any other failure. The others ignore it: a failed read yields the call
+  // default (GetDate) or an empty text.
   bool GetBool(std::string_view key, int32_t callDefault);
   int32_t GetInt(std::string_view key, int32_t callDefault);
   std::string GetStr(std::string_view key, int32_t flag);

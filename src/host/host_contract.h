@@ -27,6 +27,9 @@ extern const CLSID kHostServiceClassId;    // CoTB4Server {183643C8-EE67-4574-9A
 
 constexpr char kProgId[] = "BVRX.VRXObj4";
 constexpr char kPluginName[] = "VRX";
+// The status with which the host's service answers a read of a key it does
+// not hold (the value then carries the call default).
+inline const HRESULT kHostKeyNotHeld = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr wchar_t kPluginNameW[] = L"VRX";
 
 // Named events that the host sets to stop the program.

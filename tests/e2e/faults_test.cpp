@@ -186,6 +186,59 @@ TEST_F(Faults, TheHostKilledWhileHoldingObjects) {
   ExpectServesAndEnds();
 }
 
+// The program ended by the host while its security alert is open: it ends,
+// and the alert's question counts as no answer (the change stays).
+TEST_F(Faults, ShutdownWithAnOpenAlert) {
+  constexpr char kZone3[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
+  constexpr char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
+  test::HostFlag hostFlag;
+  test::HostFlag::Set(1);
+  const DWORD zero = 0, three = 3;
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, kZone3, "1A02", REG_DWORD, &zero, 4);
+  // The start-page question that ends the scanner's first snapshot shows
+  // that the snapshot is taken.
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, kMain, "Start Page", REG_SZ, "http://other.example/", 22);
+  {
+    ComPtr<ITB4Server> service = CreateHostService();
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxBool(service.get(), "HOME_MON", true));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxBool(service.get(), "HOME_SET", false));
+    ASSERT_HRESULT_SUCCEEDED(test::WriteVrxStr(service.get(), "HOME_URL", "http://home.example/"));
+    Bstr host(L"TBR"), flag(L"AFA_DONE");
+    ASSERT_HRESULT_SUCCEEDED(service->WriteBool(host.get(), flag.get(), VARIANT_TRUE, VARIANT_FALSE));
+  }
+  ComPtr<ITB4Plugin> plugin = Create();
+  ASSERT_TRUE(plugin);
+  plugin->HostStarted();
+  LONG connected = 0;
+  plugin->Connect(&connected);  // starts the scanner at once
+  const std::vector<DWORD> ids = SentrovaProcesses();
+  ASSERT_EQ(ids.size(), 1u);
+  KernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[0]));
+  auto shown = [](const char* caption) {
+    HWND w = nullptr;
+    test::WaitFor([&] { return (w = ::FindWindowA(nullptr, caption)) && ::IsWindowVisible(w); },
+                  60000);
+    return w;
+  };
+  HWND question = shown("Sentrova - Homepage Change Alert!");
+  ASSERT_NE(question, nullptr);
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, kZone3, "1A02", REG_DWORD, &three, 4);
+  ::PostMessageA(question, WM_CLOSE, 0, 0);  // the user's close box: "No"
+  ASSERT_NE(shown("Sentrova - Security Settings Changed"), nullptr);
+  plugin.reset();
+  ASSERT_TRUE(::SetEvent(shutdown_.get()));
+  ASSERT_EQ(::WaitForSingleObject(process.get(), kWaitMs), WAIT_OBJECT_0);
+  DWORD code = 1;
+  ::GetExitCodeProcess(process.get(), &code);
+  EXPECT_EQ(code, 0u);
+  DWORD value = 0, size = 4;
+  ::RegGetValueA(HKEY_CURRENT_USER, kZone3, "1A02", RRF_RT_DWORD, nullptr, &value, &size);
+  EXPECT_EQ(value, 3u);
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, kZone3, "1A02", REG_DWORD, &zero, 4);
+  ComPtr<ITB4Server> service = CreateHostService();
+  test::WriteVrxBool(service.get(), "HOME_MON", false);
+}
+
 constexpr char kPluginKey[] = "Software\\Quillbox\\PlugIns\\VRX";
 constexpr char kBrandKey[] = "Software\\Quillbox";
 

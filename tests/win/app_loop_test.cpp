@@ -65,6 +65,7 @@ class RecordingServices final : public LoopServices {
   std::function<void(int pump)> onPump;
   bool keepPassing = true;
   bool failing = false;  // every part throws after recording the call
+  bool endsAtOnce = false;  // a started scanner ends before the loop goes on
 
   void StartCleanUpWorker(TMainForm* window, bool interactive) override {
     cleanUps.push_back({window, interactive});
@@ -74,6 +75,9 @@ class RecordingServices final : public LoopServices {
   TVRXScanner* StartScanner() override {
     ++scannerStarts;
     Fail();
+    // As the program's scanner: it records itself, and a scanner that ends
+    // at once has cleared the record again before the loop goes on.
+    State().Scanner = endsAtOnce ? nullptr : ScannerToken(scannerStarts);
     return ScannerToken(scannerStarts);
   }
   void WaitForScanner(TVRXScanner* scanner, DWORD timeoutMs) override {
@@ -344,6 +348,18 @@ TEST_F(MainLoop, TheStartRequestStartsTheScannerOnceAndOnlyWhenEnabled) {
   EXPECT_EQ(services_.trays[0], std::make_pair(true, false));
   // The second request was never consumed; leaving the loop clears it.
   EXPECT_FALSE(IsSet(startScan_));
+}
+
+TEST_F(MainLoop, AScannerThatEndedAtOnceIsNotRecordedAgain) {
+  services_.endsAtOnce = true;
+  ASSERT_TRUE(::SetEvent(startScan_.get()));
+  services_.onPump = [](int n) {
+    if (n == 2) State().Enabled = true;
+    if (n == 10) State().Running = false;
+  };
+  RunBounded();
+  EXPECT_EQ(services_.scannerStarts, 1);
+  EXPECT_EQ(State().Scanner.load(), nullptr);
 }
 
 TEST_F(MainLoop, AfterALoadTheScannerStartLeavesTheTrayAlone) {

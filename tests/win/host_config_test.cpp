@@ -52,6 +52,32 @@ TEST_F(HostConfig, ReadsYieldTheCallDefaultForKeysTheHostDoesNotHold) {
   EXPECT_EQ(value, VARIANT_TRUE);
 }
 
+// A host service whose every call fails without answering (a host that has
+// gone away behind its proxy): a table of slots that all report E_FAIL.
+struct FailingService {
+  static HRESULT STDMETHODCALLTYPE Fail(void*) { return E_FAIL; }
+  static HRESULT STDMETHODCALLTYPE QueryInterface(void*, REFIID, void** out) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  static ULONG STDMETHODCALLTYPE Count(void*) { return 1; }
+  FailingService() {
+    slots[0] = reinterpret_cast<void*>(&QueryInterface);
+    slots[1] = slots[2] = reinterpret_cast<void*>(&Count);
+    for (size_t i = 3; i < std::size(slots); ++i) slots[i] = reinterpret_cast<void*>(&Fail);
+  }
+  ITB4Server* get() { return reinterpret_cast<ITB4Server*>(&table); }
+  void* slots[64];
+  void** table = slots;
+};
+
+TEST_F(HostConfig, AFailingServiceReadsEverySwitchOff) {
+  FailingService failing;
+  TConfig config(ComPtr<ITB4Server>(failing.get()));
+  EXPECT_FALSE(config.GetBool("M_COOKIE_1", -1));
+  EXPECT_FALSE(config.GetBool("VRX_ALL", -1));
+}
+
 TEST_F(HostConfig, DefaultsFromThePluginAnswerUntilAValueIsWritten) {
   SetDefault("IE_HIST", "0");
   SetDefault("HOME_MON", "1");
