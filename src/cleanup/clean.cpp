@@ -387,16 +387,24 @@ void TClean::Steps(bool interactive) {
   if (historyCleared) OfferAfterRestart();
 }
 
+int TClean::BrowserWindowCount() {
+  return browserWindows_ ? CountBrowserWindows(browserWindows_.get()) : CountBrowserWindows();
+}
+
 void TClean::AskToCloseBrowsers() {
-  if (CountBrowserWindows() <= 0) return;
+  if (BrowserWindowCount() <= 0) return;
   if (GetBool(config_keys::kShowCleanCloseIe, kItemDefault)) return;
   bool ticked = false;
   const bool yes = Ask(kCloseBrowsersQuestion, ticked);
   if (ticked) SetBool(config_keys::kShowCleanCloseIe, true, true);
   if (!yes) return;
-  CloseBrowserWindows("");
+  if (browserWindows_) {
+    CloseBrowserWindows(browserWindows_.get(), "");
+  } else {
+    CloseBrowserWindows("");
+  }
   ::Sleep(kCloseWaitMs);
-  if (CountBrowserWindows() > 0) ::Sleep(kCloseWaitMs);
+  if (BrowserWindowCount() > 0) ::Sleep(kCloseWaitMs);
 }
 
 void TClean::CleanStoredForms() {
