@@ -480,6 +480,44 @@ TEST_F(Scanner, AnUnlabelledChangeIsRestoredWithoutARow) {
   EXPECT_EQ(GetDword(3, "1A02"), 3u);
 }
 
+// A zone key the user may read but not write is watched all the same; its
+// restore is refused and the value stays.
+TEST_F(Scanner, AZoneKeyThatCannotBeWrittenIsStillWatched) {
+  HKEY writer = nullptr;  // opened for writing before the key is closed to writes
+  ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, ZoneKeyPath(3).c_str(), 0,
+                            KEY_SET_VALUE | READ_CONTROL | WRITE_DAC, &writer),
+            ERROR_SUCCESS);
+  std::vector<BYTE> saved(4096);
+  DWORD size = static_cast<DWORD>(saved.size());
+  ASSERT_EQ(::RegGetKeySecurity(writer, DACL_SECURITY_INFORMATION, saved.data(), &size),
+            ERROR_SUCCESS);
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  std::vector<BYTE> aclBytes(256);
+  auto* acl = reinterpret_cast<PACL>(aclBytes.data());
+  ::InitializeAcl(acl, static_cast<DWORD>(aclBytes.size()), ACL_REVISION);
+  ::AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone);
+  SECURITY_DESCRIPTOR readOnly;
+  ::InitializeSecurityDescriptor(&readOnly, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&readOnly, TRUE, acl, FALSE);
+  ASSERT_EQ(::RegSetKeySecurity(writer, DACL_SECURITY_INFORMATION, &readOnly), ERROR_SUCCESS);
+  HKEY probe = nullptr;
+  EXPECT_NE(::RegOpenKeyExA(HKEY_CURRENT_USER, ZoneKeyPath(3).c_str(), 0, KEY_SET_VALUE, &probe),
+            ERROR_SUCCESS);
+  Start();
+  const DWORD three = 3;
+  ::RegSetValueExA(writer, "1A02", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&three), 4);
+  HWND alert = Alert();
+  if (alert) Answer(alert, "Yes");
+  EXPECT_TRUE(StopScannerAndWait(scanner_, 10000));
+  EXPECT_EQ(GetDword(3, "1A02"), 3u);
+  ::RegSetKeySecurity(writer, DACL_SECURITY_INFORMATION, saved.data());
+  ::RegCloseKey(writer);
+  ::FreeSid(everyone);
+  EXPECT_NE(alert, nullptr);
+}
+
 TEST_F(Scanner, ReloadAfterSwitchingAnEntryOffStopsItsReports) {
   Start();
   store_->Set("M_COOKIE_1", "0");
