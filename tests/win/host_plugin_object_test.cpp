@@ -313,5 +313,16 @@ TEST_F(PluginObject, LastRegisteredWindowStartsOneCleanUp) {
   }
 }
 
+TEST_F(PluginObject, NoCleanUpAtBrowserEndWhenSwitchedOff) {
+  config_->SetBool("RUN_ENDIE", false, true);
+  Plugin last("1001");
+  last.Connect();
+  last.Info("INITEVENTS");
+  actions_.Take();
+  last.Release();
+  EXPECT_EQ(actions_.Take(), Calls{});
+  EXPECT_TRUE(RegisteredInstances().empty());
+}
+
 }  // namespace
 }  // namespace sentrova
