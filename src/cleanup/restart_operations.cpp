@@ -1,6 +1,7 @@
 #include "cleanup/restart_operations.h"
 
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "cleanup/pending_text.h"
@@ -121,6 +122,9 @@ FileHandle OpenForLocation(const std::string& path, DWORD access, DWORD flags) {
 struct Emptying {
   std::unordered_set<std::string> ignored;
   const RestartRoad& road;
+  // The same paths where they really lie, so that a folder reached through a
+  // link keeps what an operation names by the other way.
+  std::unordered_set<std::string> ignoredReal;
 };
 
 std::unordered_set<std::string> IgnoreSetOf(const std::vector<std::string>* ignoreList) {
@@ -135,6 +139,25 @@ std::unordered_set<std::string> IgnoreSetOf(const std::vector<std::string>* igno
     if (!longForm.empty()) set.insert(NormalisedPath(longForm));
   }
   return set;
+}
+
+// The real locations of the ignored paths: each folder is resolved once, and
+// a name that does not exist yet (a rename's destination) resolves too.
+std::unordered_set<std::string> RealIgnoreSetOf(const std::unordered_set<std::string>& ignored) {
+  std::unordered_set<std::string> real;
+  std::unordered_map<std::string, std::optional<std::string>> folders;
+  for (const std::string& path : ignored) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) continue;
+    auto [folder, fresh] = folders.try_emplace(path.substr(0, slash));
+    if (fresh) {
+      FileHandle handle = OpenForLocation(FolderArgument(folder->first + "\\"), 0,
+                                          FILE_FLAG_BACKUP_SEMANTICS);
+      if (handle) folder->second = RealLocationOf(handle.get());
+    }
+    if (folder->second) real.insert(*folder->second + path.substr(slash));
+  }
+  return real;
 }
 
 // Deletes one file of a folder being emptied. `expected` is where the file
@@ -210,7 +233,8 @@ bool DeleteFolderEntries(const std::string& mask, const std::string& realFolder,
       }
       // Every path that a pending restart operation names stays as it is.
       if (!emptying.ignored.empty() &&
-          emptying.ignored.count(folderKey + "\\" + LowerAscii(entry.name)) != 0) {
+          (emptying.ignored.count(folderKey + "\\" + LowerAscii(entry.name)) != 0 ||
+           emptying.ignoredReal.count(realFull) != 0)) {
         return true;
       }
       return DeleteFileInPlace(full, realFull, entry.attributes, emptying.road);
@@ -323,6 +347,7 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
     if (!realFolder) return false;
     top.reset();
     Emptying emptying{IgnoreSetOf(ignoreList), road};
+    emptying.ignoredReal = RealIgnoreSetOf(emptying.ignored);
     return DeleteFolderEntries(longMask, *realFolder, removeFolder, emptying);
   });
 }
