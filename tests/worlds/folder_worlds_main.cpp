@@ -1,8 +1,8 @@
 // Runs any number of random folder worlds through the clean-up's folder
 // items (scripts/fuzz shapes N):
-//   folder_worlds FIRST-SEED COUNT [all-shapes]
-// A failing world prints its seed, what went wrong and the smallest shape
-// that still fails. The exit code is the number of failing worlds (at most 100).
+//   folder_worlds FIRST-SEED COUNT [all-shapes] [no-shrink]
+// A failing world prints its seed, what went wrong and (unless no-shrink)
+// the smallest shape that still fails. The exit code is the number of failing worlds (at most 100).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,13 +13,17 @@ using namespace sentrova::worlds;
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: folder_worlds FIRST-SEED COUNT [all-shapes]\n");
+    std::fprintf(stderr, "usage: folder_worlds FIRST-SEED COUNT [all-shapes] [no-shrink]\n");
     return 200;
   }
   const unsigned long long first = std::strtoull(argv[1], nullptr, 10);
   const unsigned long long count = std::strtoull(argv[2], nullptr, 10);
   WorldOptions options;
-  options.knownFaultShapes = argc > 3 && std::string(argv[3]) == "all-shapes";
+  bool shrink = true;
+  for (int i = 3; i < argc; ++i) {
+    options.knownFaultShapes |= std::string(argv[i]) == "all-shapes";
+    shrink &= std::string(argv[i]) != "no-shrink";
+  }
   WorldSession session;
   if (!session.ready()) {
     std::fprintf(stderr, "folder_worlds: no configuration service or no Unix side\n");
@@ -35,6 +39,10 @@ int main(int argc, char** argv) {
     ++failed;
     std::printf("FAIL seed %llu%s\n%s", seed, options.knownFaultShapes ? " all-shapes" : "",
                 Describe(violations).c_str());
+    if (!shrink) {
+      std::fflush(stdout);
+      continue;
+    }
     const World small = Shrink(world, 80);
     std::printf("smallest failing shape:\n%s%s", Describe(small).c_str(),
                 Describe(RunWorld(small)).c_str());
