@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
       if (line.empty()) continue;
       std::wstring path(::MultiByteToWideChar(CP_UTF8, 0, line.data(), int(line.size()), nullptr, 0), L'\0');
       ::MultiByteToWideChar(CP_UTF8, 0, line.data(), int(line.size()), path.data(), int(path.size()));
+      if (path.size() >= 240) path = L"\\\\?\\" + path;
       held.push_back(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr));
     }

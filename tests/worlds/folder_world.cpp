@@ -561,6 +561,8 @@ std::string Materialise(const World& world) {
     if (!place.link.empty()) link(place.linkTarget, place.link);
   }
   for (const Entry& e : world.entries) {
+    // A protected folder that an earlier world lost (all shapes) comes back.
+    if (e.sentinel && e.parent < 0 && !MakeFolders(Parent(e.path))) return e.path;
     const std::wstring path = Api(e.path);
     switch (e.kind) {
       case Kind::Folder:
