@@ -166,9 +166,12 @@ class Builder {
 
   // A file and a folder (with a file) in a protected folder; returns the file.
   std::string Sentinel(const std::string& folder) {
-    const std::string name = "sentrova-world-" + std::to_string(world_.seed);
+    // Numbered: Wine's Desktop and Documents are one folder.
+    auto [at, fresh] = planted_.try_emplace(Lower(folder), planted_.size());
+    const std::string name = "sentrova-world-" + std::to_string(world_.seed) + "-" +
+                             std::to_string(at->second);
     const std::string file = Join(folder, name + ".txt");
-    if (planted_.insert(Lower(folder)).second) {
+    if (fresh) {
       Entry f{Kind::File, file};
       f.sentinel = true;
       Add(f);
@@ -366,7 +369,7 @@ class Builder {
   std::mt19937_64 rng_;
   bool faults_;
   World world_;
-  std::set<std::string> planted_;
+  std::map<std::string, size_t> planted_;
   std::vector<std::string> outsideFolders_, outsideFiles_;
 };
 
@@ -562,7 +565,10 @@ std::string Materialise(const World& world) {
   }
   for (const Entry& e : world.entries) {
     // A protected folder that an earlier world lost (all shapes) comes back.
-    if (e.sentinel && e.parent < 0 && !MakeFolders(Parent(e.path))) return e.path;
+    if (e.sentinel && e.parent < 0 && !Exists(Parent(e.path))) {
+      const std::string folder = UnixSide::Quote(Unix().Path(Parent(e.path)));
+      Unix().Shell("mkdir -p \"$(readlink -m " + folder + ")\"");
+    }
     const std::wstring path = Api(e.path);
     switch (e.kind) {
       case Kind::Folder:
