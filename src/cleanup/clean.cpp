@@ -107,6 +107,14 @@ std::string LongFormOf(const std::string& path) {
   return n == 0 || n >= sizeof buffer ? path : std::string(buffer, n);
 }
 
+// Cookies belong to the cookie item and its keep-list: the browser stores
+// them as normal entries with the cookie bit, which the temporary files'
+// filter matches.
+bool IsCookieEntry(const TEntryInfo& entry) {
+  return (entry.CacheEntryType & FilterOptionFlag(TFilterOption::COOKIE_ENTRY)) != 0 ||
+         StartsWithNoCase(entry.SourceUrlName, "Cookie:");
+}
+
 void Broadcast() {
   DWORD_PTR result = 0;
   ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG,
@@ -212,10 +220,14 @@ bool IsHistoryCleared(const std::vector<std::string>* folders, OleDateTime start
 }
 
 void DeleteCookiesExceptKept(const std::optional<std::string>& keepList) {
+  DeleteCookiesExceptKept(keepList, SystemUrlCache());
+}
+
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCacheCalls& calls) {
   if (!keepList) return;
   Guarded([&] {
     const std::vector<std::string> kept = KeepListLines(LowerAscii(*keepList));
-    TIECache cache;
+    TIECache cache(calls);
     cache.SetSearchPattern(TSearchPattern::spCookies);
     cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
                             TFilterOption::STICKY_ENTRY, TFilterOption::COOKIE_ENTRY,
@@ -223,13 +235,11 @@ void DeleteCookiesExceptKept(const std::optional<std::string>& keepList) {
     if (!cache.LibraryFound()) return;
     // Gather first: a deletion inside the enumeration could move its place.
     std::vector<std::string> doomed;
-    for (DWORD rc = cache.FindFirstEntry(0); rc != kCacheNoMoreItems && rc != kCacheLibraryMissing;
-         rc = cache.FindNextEntry()) {
-      if (rc != kCacheOk) continue;
-      const std::string& url = cache.CurrentEntry().SourceUrlName;
-      if (!IsKeptHost(kept, CookieHostOf(url))) doomed.push_back(url);
-    }
-    cache.CloseFind();
+    cache.ForEachEntry([&](const TEntryInfo& entry) {
+      if (!IsKeptHost(kept, CookieHostOf(entry.SourceUrlName))) {
+        doomed.push_back(entry.SourceUrlName);
+      }
+    });
     for (const std::string& url : doomed) cache.DeleteEntry(url);
   });
 }
@@ -257,11 +267,49 @@ std::vector<std::string> ProtectedFolders() {
   if (::GetWindowsDirectoryA(buffer, sizeof buffer) > 0) add(buffer);
   buffer[0] = 0;
   if (::GetSystemDirectoryA(buffer, sizeof buffer) > 0) add(buffer);
-  buffer[0] = 0;
-  if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, buffer))) add(buffer);
+  // The profile, the user's known folders and the folders of programs and
+  // their data: a damaged "Recent" or TMP that names one of them, or a folder
+  // above one, must not empty it.
+  for (const int known : {CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_DESKTOPDIRECTORY, CSIDL_FAVORITES,
+                          CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_APPDATA,
+                          CSIDL_LOCAL_APPDATA, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+                          CSIDL_COMMON_APPDATA}) {
+    buffer[0] = 0;
+    if (SUCCEEDED(::SHGetFolderPathA(nullptr, known, nullptr, 0, buffer))) add(buffer);
+  }
   const DWORD n = ::GetEnvironmentVariableA("USERPROFILE", buffer, sizeof buffer);
   if (n > 0 && n < sizeof buffer) add(buffer);
   return folders;
+}
+
+// A folder chosen for emptying is judged by its text and by where it really
+// is: a link on the way (the folder itself, or a parent such as "Documents
+// and Settings") must not lead the emptying into a protected place. The
+// protected folders are judged where they really are too.
+bool IsChosenFolderSafe(const std::string& folder,
+                        const std::vector<std::string>& protectedFolders) {
+  if (!IsFolderSafeToEmpty(folder, protectedFolders) ||
+      !IsFolderSafeToEmpty(LongFormOf(folder), protectedFolders)) {
+    return false;
+  }
+  const std::optional<std::string> real = RealFolderPath(folder);
+  if (!real) return false;
+  std::vector<std::string> realProtected;
+  for (const std::string& guarded : protectedFolders) {
+    if (std::optional<std::string> place = RealFolderPath(guarded)) {
+      realProtected.push_back(std::move(*place));
+    }
+  }
+  return IsFolderSafeToEmpty(*real, realProtected);
+}
+
+bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
+                       const std::vector<std::string>& protectedFolders) {
+  return GuardedOr(false, [&] {
+    const std::string given = Trim(folder);
+    if (given.empty() || !IsChosenFolderSafe(given, protectedFolders)) return false;
+    return DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
+  });
 }
 
 // --- the pass ---
@@ -300,7 +348,7 @@ void TClean::Steps(bool interactive) {
     cache.SetSearchPattern(TSearchPattern::spAll);
     cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
                             TFilterOption::STICKY_ENTRY, TFilterOption::SPARSE_ENTRY});
-    cache.DeleteAllEntries();
+    cache.DeleteAllEntries(IsCookieEntry);
   }
   if (Item("IE_FILLPASS")) WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kStoredPasswords);
   if (Item("IE_FILLFORM")) CleanStoredForms();
@@ -312,8 +360,8 @@ void TClean::Steps(bool interactive) {
   if (Item("WIN_DOC")) {
     std::vector<std::string> pending;
     ReadPendingPaths(pending);
-    EmptyFolderOf(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
-                  &pending);
+    EmptyChosenFolder(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
+                      &pending, ProtectedFolders());
   }
   if (Item("WIN_DOWN")) {
     TIECache cache;
@@ -322,9 +370,9 @@ void TClean::Steps(bool interactive) {
     cache.DeleteAllEntries();
     std::vector<std::string> pending;
     ReadPendingPaths(pending);
-    EmptyFolderOf(
+    EmptyChosenFolder(
         ReadRegString(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", ""),
-        &pending);
+        &pending, ProtectedFolders());
   }
   if (Item("WIN_RUN")) {
     WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru);
@@ -340,7 +388,7 @@ void TClean::Steps(bool interactive) {
     ReadPendingPaths(ignore);
     char temp[261] = {};
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
-    if (n > 0 && n < sizeof temp) EmptyFolderOf(temp, &ignore);
+    if (n > 0 && n < sizeof temp) EmptyChosenFolder(temp, &ignore, ProtectedFolders());
   }
   if (historyCleared) OfferAfterRestart();
 }
@@ -382,17 +430,6 @@ void TClean::CleanStoredForms() {
   // user's stored forms: nothing is deleted then.
   if (!::GetUserNameA(name, &length) || name[0] == 0) return;
   DeleteRegKey(HKEY_LOCAL_MACHINE, std::string(clean_keys::kProtectedStorage) + "\\" + name);
-}
-
-void TClean::EmptyFolderOf(const std::string& folder,
-                           const std::vector<std::string>* ignoreList) {
-  const std::string given = Trim(folder);
-  if (given.empty()) return;
-  const std::vector<std::string> guarded = ProtectedFolders();
-  if (!IsFolderSafeToEmpty(given, guarded) || !IsFolderSafeToEmpty(LongFormOf(given), guarded)) {
-    return;
-  }
-  DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
 }
 
 void TClean::OfferAfterRestart() {

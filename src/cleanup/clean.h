@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cleanup/url_cache_calls.h"
 #include "host/config.h"
 #include "platform/date_time.h"
 
@@ -72,13 +73,25 @@ OleDateTime FolderCreationTime(const std::string& path);
 // deleted when the list could not be read (nullopt): an unreadable list is
 // not an empty one.
 void DeleteCookiesExceptKept(const std::optional<std::string>& keepList);
+// The same over the given URL cache calls.
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCacheCalls& cache);
 
 // Empties the recycle bin of every drive without asking.
 void EmptyRecycleBin();
 
 // The folders that emptying must never reach or lie above: the Windows and
-// system folders and the user's profile.
+// system folders, the user's profile and known folders (Documents, Desktop,
+// Favorites, Pictures, Music, Videos, the Roaming and Local AppData roots),
+// both Program Files folders and ProgramData.
 std::vector<std::string> ProtectedFolders();
+
+// Empties a folder that the pass takes from the registry or the environment
+// (Recent, the downloaded program files, Temp), keeping the folder itself,
+// unless it is not safe to empty (IsFolderSafeToEmpty) by its text or by
+// where it really is, links resolved. False when the folder was refused or
+// not everything went.
+bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
+                       const std::vector<std::string>& protectedFolders);
 
 class TClean : public TConfig {
  public:
@@ -94,7 +107,6 @@ class TClean : public TConfig {
   void Steps(bool interactive);
   void AskToCloseBrowsers();
   void CleanStoredForms();
-  void EmptyFolderOf(const std::string& folder, const std::vector<std::string>* ignoreList);
   void OfferAfterRestart();
 
   std::vector<std::string> historyFolders_;

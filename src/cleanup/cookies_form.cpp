@@ -207,17 +207,23 @@ void TCookiesForm::Open() {
 }
 
 std::optional<std::vector<std::string>> CookieCacheHosts() {
-  TIECache cache;
+  return CookieCacheHosts(SystemUrlCache());
+}
+
+std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls) {
+  TIECache cache(calls);
   if (!cache.LibraryFound()) return std::nullopt;
   cache.SetSearchPattern(TSearchPattern::spCookies);
   using O = TFilterOption;
   cache.SetFilterOptions(
       {O::NORMAL_ENTRY, O::STABLE_ENTRY, O::STICKY_ENTRY, O::COOKIE_ENTRY, O::SPARSE_ENTRY});
   std::vector<std::string> hosts;
-  for (DWORD result = cache.FindFirstEntry(0); result == kCacheOk; result = cache.FindNextEntry()) {
-    hosts.push_back(CookieHostOf(cache.CurrentEntry().SourceUrlName));
+  // A walk that gave up part-way is not the whole cache: the rows stay.
+  if (cache.ForEachEntry([&](const TEntryInfo& entry) {
+        hosts.push_back(CookieHostOf(entry.SourceUrlName));
+      }) != kCacheOk) {
+    return std::nullopt;
   }
-  cache.CloseFind();
   return hosts;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cleanup/cookie_rows.h"
+#include "cleanup/url_cache_calls.h"
 #include "platform/handle.h"
 #include "toolkit/control.h"
 
@@ -95,6 +96,7 @@ class TCookiesForm {
 // The host names of the cookies in the browser's URL cache, in cache order
 // (repeats included); nothing when the cache library cannot be found.
 std::optional<std::vector<std::string>> CookieCacheHosts();
+std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls);
 
 // Asks the dialog's thread to open the live dialog and returns at once; from
 // any thread. Does nothing while no dialog exists. Errors are swallowed.

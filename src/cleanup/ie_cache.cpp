@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "platform/date_time_win.h"
@@ -91,28 +92,36 @@ DWORD TIECache::Fetch(bool first, uint64_t group) {
   if (probe) calls_.Close(probe);  // a search opened without a record is not kept
   if (error != ERROR_INSUFFICIENT_BUFFER) return error != 0 ? error : ERROR_INVALID_DATA;
 
-  // One buffer for this entry, freed on every way out. It is never smaller
-  // than the record structure, so a bogus size cannot make the copy read
-  // past it.
-  const size_t bufferSize = std::max<size_t>(size, sizeof(INTERNET_CACHE_ENTRY_INFOA));
-  std::unique_ptr<BYTE[]> buffer(new BYTE[bufferSize]());
-  DWORD fetchSize = static_cast<DWORD>(bufferSize);
-  if (first) {
-    // The search is started a second time, now with the buffer; the handle
-    // of this call is the one kept.
-    HANDLE find = nullptr;
-    error = calls_.FindFirst(pattern, filterMask_, group, buffer.get(), fetchSize, find);
-    if (error != 0) {
-      if (find) calls_.Close(find);
-      return error;
+  // An entry that grew between the size query and the fetch is fetched once
+  // more with the size it reports then.
+  for (int attempt = 0;; ++attempt) {
+    // One buffer for this entry, freed on every way out. It is never smaller
+    // than the record structure, so a bogus size cannot make the copy read
+    // past it.
+    const size_t bufferSize = std::max<size_t>(size, sizeof(INTERNET_CACHE_ENTRY_INFOA));
+    std::unique_ptr<BYTE[]> buffer(new BYTE[bufferSize]());
+    DWORD fetchSize = static_cast<DWORD>(bufferSize);
+    if (first) {
+      // The search is started a second time, now with the buffer; the handle
+      // of this call is the one kept.
+      HANDLE find = nullptr;
+      error = calls_.FindFirst(pattern, filterMask_, group, buffer.get(), fetchSize, find);
+      if (error == 0) {
+        find_ = find;
+      } else if (find) {
+        calls_.Close(find);
+      }
+    } else {
+      error = calls_.FindNext(find_, buffer.get(), fetchSize);
     }
-    find_ = find;
-  } else {
-    error = calls_.FindNext(find_, buffer.get(), fetchSize);
+    if (error == ERROR_INSUFFICIENT_BUFFER && attempt == 0 && fetchSize > bufferSize) {
+      size = fetchSize;
+      continue;
+    }
     if (error != 0) return error;
+    currentEntry_ = CopyEntry(buffer.get(), bufferSize);
+    return 0;
   }
-  currentEntry_ = CopyEntry(buffer.get(), bufferSize);
-  return 0;
 }
 
 DWORD TIECache::FindFirstEntry(uint64_t group) {
@@ -132,7 +141,7 @@ DWORD TIECache::DeleteEntry(const std::string& sourceUrlName) {
   });
 }
 
-void TIECache::DeleteAllEntries() {
+void TIECache::DeleteAllEntries(const std::function<bool(const TEntryInfo&)>& keep) {
   Guarded([&] {
     if (!LibraryFound()) return;
     if (FindFirstEntry(0) == 0) {
@@ -144,7 +153,7 @@ void TIECache::DeleteAllEntries() {
       // on would spin for ever.
       int failures = 0;
       for (;;) {
-        DeleteEntry(currentEntry_.SourceUrlName);
+        if (!keep || !keep(currentEntry_)) DeleteEntry(currentEntry_.SourceUrlName);
         const DWORD error = FindNextEntry();
         if (error == kCacheNoMoreItems) break;
         if (error == 0) {
@@ -156,6 +165,27 @@ void TIECache::DeleteAllEntries() {
     }
   });
   CloseFind();
+}
+
+DWORD TIECache::ForEachEntry(const std::function<void(const TEntryInfo&)>& visit) {
+  DWORD result = GuardedOr<DWORD>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
+    DWORD error = FindFirstEntry(0);
+    // Without a first entry there is no search to go on with.
+    if (error != 0) return error == kCacheNoMoreItems ? kCacheOk : error;
+    int failures = 0;
+    for (;;) {
+      if (error == 0) {
+        failures = 0;
+        visit(currentEntry_);
+      } else if (++failures >= kMaxRepeatedFetchFailures) {
+        return error;  // the step will not succeed: give up
+      }
+      error = FindNextEntry();
+      if (error == kCacheNoMoreItems) return kCacheOk;
+    }
+  });
+  CloseFind();
+  return result;
 }
 
 void TIECache::CloseFind() {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cleanup/cache_filter.h"
@@ -71,9 +72,17 @@ class TIECache {
   // 0 (and CurrentEntry cleared) when the entry is gone; else the error.
   // 0 without doing anything when the library is missing.
   DWORD DeleteEntry(const std::string& sourceUrlName);
-  // Deletes every entry that matches the pattern and filter; entries that
-  // cannot be deleted (in use) are skipped. Closes the enumeration.
-  void DeleteAllEntries();
+  // Deletes every entry that matches the pattern and filter, except those
+  // that `keep` (when given) holds on to; entries that cannot be deleted (in
+  // use) are skipped. Closes the enumeration.
+  void DeleteAllEntries(const std::function<bool(const TEntryInfo&)>& keep = {});
+  // Hands every entry that matches the pattern and filter to `visit`, then
+  // closes the enumeration. A failed step is tried again, and an entry that
+  // grew between the size query and the fetch is fetched with its new size;
+  // the walk gives up when the first fetch fails or after
+  // kMaxRepeatedFetchFailures failures in a row. 0 when the walk reached the
+  // end (or nothing matched), else the error that ended it.
+  DWORD ForEachEntry(const std::function<void(const TEntryInfo&)>& visit);
   void CloseFind();
   void ClearCurrentEntry();
 

@@ -78,15 +78,6 @@ std::string FolderOfMask(const std::string& mask) {
   return slash == std::string::npos ? std::string() : mask.substr(0, slash + 1);
 }
 
-// A folder path as the attribute and removal calls take it: without the
-// trailing backslash, except for a drive's root.
-std::string FolderArgument(const std::string& folder) {
-  if (folder.size() > 1 && folder.back() == '\\' && folder[folder.size() - 2] != ':') {
-    return folder.substr(0, folder.size() - 1);
-  }
-  return folder;
-}
-
 // A path's long form, empty when it cannot be had.
 std::string LongPathOf(const std::string& path) {
   char buffer[MAX_PATH + 1] = {};
@@ -95,64 +86,119 @@ std::string LongPathOf(const std::string& path) {
   return std::string(buffer, n);
 }
 
-// Where an open file or folder really is: its path on its volume (a link
-// resolved, drive left out), ASCII lower-cased; nothing when it cannot be
-// had. The volume-relative name costs a fraction of the full final path, which
-// Wine builds by searching its drive table on every call.
-std::optional<std::string> RealLocationOf(HANDLE handle) {
-  alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + 2048] = {};
+// --- emptying a folder, on wide-character names ---
+//
+// Names are wide from the listing to the deletion, so that a name outside the
+// ANSI code page is deleted like any other; every path carries the long-path
+// prefix, so that a tree deeper than 260 characters is emptied too.
+
+constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
+constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
+
+std::wstring LowerAsciiW(std::wstring_view text) {
+  std::wstring lower(text);
+  for (wchar_t& c : lower) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return lower;
+}
+
+// A path as the pending set compares it: ASCII lower-cased, "/" read as "\",
+// without the long-path prefix and trailing backslashes.
+std::wstring PathKey(std::wstring_view path) {
+  std::wstring key = LowerAsciiW(path);
+  for (wchar_t& c : key) {
+    if (c == L'/') c = L'\\';
+  }
+  if (key.rfind(L"\\\\?\\unc\\", 0) == 0) {
+    key = L"\\\\" + key.substr(8);
+  } else if (key.rfind(kLongPrefix, 0) == 0) {
+    key = key.substr(4);
+  }
+  while (!key.empty() && key.back() == L'\\') key.pop_back();
+  return key;
+}
+
+// An absolute path with the long-path prefix (which also turns off the
+// system's own clean-up of the text: the path is made full first).
+std::wstring LongPrefixed(const std::wstring& path) {
+  if (path.rfind(kLongPrefix, 0) == 0) return path;
+  std::wstring full(32768, L'\0');
+  const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                     nullptr);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  if (full.rfind(L"\\\\", 0) == 0) return kLongUncPrefix + full.substr(2);
+  return kLongPrefix + full;
+}
+
+// A folder path as the attribute and removal calls take it: without the
+// trailing backslash, except for a drive's root.
+std::wstring FolderArgumentW(const std::wstring& folder) {
+  if (folder.size() > 1 && folder.back() == L'\\' && folder[folder.size() - 2] != L':') {
+    return folder.substr(0, folder.size() - 1);
+  }
+  return folder;
+}
+
+// Where an open file or folder really is: its path on its volume (every link
+// on the way resolved, drive left out), ASCII lower-cased; nothing when it
+// cannot be had. The volume-relative name costs a fraction of the full final
+// path, which Wine builds by searching its drive table on every call.
+std::optional<std::wstring> RealLocationOf(HANDLE handle) {
+  alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + 65536] = {};
   auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
   if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info, sizeof buffer - sizeof(WCHAR))) {
     return std::nullopt;
   }
-  const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
-  return NormalisedPath(WideToAnsi(name));
+  return PathKey(std::wstring_view(info->FileName, info->FileNameLength / sizeof(WCHAR)));
 }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-FileHandle OpenForLocation(const std::string& path, DWORD access, DWORD flags) {
-  return FileHandle(::CreateFileA(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+// Opens the entry itself: a link is opened as the link, never followed.
+FileHandle OpenEntry(const std::wstring& path, DWORD access, DWORD flags) {
+  return FileHandle(::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
                                   flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+// A junction or symbolic link (to a folder or to a file): the emptying
+// removes the link at most and never goes through it.
+bool IsLinkEntry(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
 // What one emptying needs on its way down: the paths that pending restart
-// operations name (normalised, long and short forms), hashed so that each
-// file costs one look-up.
+// operations name (PathKey forms, long and short), hashed so that each entry
+// costs one look-up.
 struct Emptying {
-  std::unordered_set<std::string> ignored;
+  std::unordered_set<std::wstring> pending;
   const RestartRoad& road;
-  // The same paths where they really lie, so that a folder reached through a
-  // link keeps what an operation names by the other way.
-  std::unordered_set<std::string> ignoredReal;
+  // The same paths where they really lie (RealLocationOf forms), so that a
+  // folder reached through a link keeps what an operation names by the
+  // other way.
+  std::unordered_set<std::wstring> pendingReal;
 };
 
-std::unordered_set<std::string> IgnoreSetOf(const std::vector<std::string>* ignoreList) {
-  std::unordered_set<std::string> set;
-  if (ignoreList == nullptr) return set;
-  for (const std::string& entry : *ignoreList) {
-    set.insert(NormalisedPath(entry));
-    // Only a name that may be a short one is looked up: under Wine each look-up
-    // reads the whole folder.
-    if (entry.find('~') == std::string::npos) continue;
-    const std::string longForm = LongPathOf(entry);
-    if (!longForm.empty()) set.insert(NormalisedPath(longForm));
-  }
-  return set;
+// A file or folder that a pending restart operation names (source or
+// target) stays as it is, and a folder with everything in it.
+bool IsNamedByPendingOperation(const Emptying& emptying, const std::wstring& folderKey,
+                               const std::wstring& name, const std::wstring& realFull) {
+  return !emptying.pending.empty() &&
+         (emptying.pending.count(folderKey + L"\\" + LowerAsciiW(name)) != 0 ||
+          emptying.pendingReal.count(realFull) != 0);
 }
 
-// The real locations of the ignored paths: each folder is resolved once, and
+// The real locations of the pending paths: each folder is resolved once, and
 // a name that does not exist yet (a rename's destination) resolves too.
-std::unordered_set<std::string> RealIgnoreSetOf(const std::unordered_set<std::string>& ignored) {
-  std::unordered_set<std::string> real;
-  std::unordered_map<std::string, std::optional<std::string>> folders;
-  for (const std::string& path : ignored) {
-    const size_t slash = path.find_last_of('\\');
-    if (slash == std::string::npos) continue;
+std::unordered_set<std::wstring> RealPendingSetOf(const std::unordered_set<std::wstring>& pending) {
+  std::unordered_set<std::wstring> real;
+  std::unordered_map<std::wstring, std::optional<std::wstring>> folders;
+  for (const std::wstring& path : pending) {
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) continue;
     auto [folder, fresh] = folders.try_emplace(path.substr(0, slash));
     if (fresh) {
-      FileHandle handle = OpenForLocation(FolderArgument(folder->first + "\\"), 0,
-                                          FILE_FLAG_BACKUP_SEMANTICS);
+      FileHandle handle(::CreateFileW(LongPrefixed(folder->first + L"\\").c_str(), 0, kShareAll,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
       if (handle) folder->second = RealLocationOf(handle.get());
     }
     if (folder->second) real.insert(*folder->second + path.substr(slash));
@@ -160,22 +206,53 @@ std::unordered_set<std::string> RealIgnoreSetOf(const std::unordered_set<std::st
   return real;
 }
 
-// Deletes one file of a folder being emptied. `expected` is where the file
-// must really be (its folder's real location and its name): under Wine a
-// link to a file looks like a plain file and deleting it by name deletes
-// what it points to, so a file that really lies elsewhere is left alone.
-// A file that is locked is handed to the restart processing.
-bool DeleteFileInPlace(const std::string& full, const std::string& expected, DWORD attributes,
+std::unordered_set<std::wstring> PendingSetOf(const std::vector<std::string>* ignoreList) {
+  std::unordered_set<std::wstring> set;
+  if (ignoreList == nullptr) return set;
+  for (const std::string& entry : *ignoreList) {
+    set.insert(PathKey(AnsiToWide(entry)));
+    // Only a name that may be a short one is looked up: under Wine each look-up
+    // reads the whole folder.
+    if (entry.find('~') == std::string::npos) continue;
+    const std::string longForm = LongPathOf(entry);
+    if (!longForm.empty()) set.insert(PathKey(AnsiToWide(longForm)));
+  }
+  return set;
+}
+
+// Hands a file that cannot go now to the restart processing.
+void DeferDeletion(const std::wstring& path, const RestartRoad& road) {
+  Guarded([&] {
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (road.ntFamily) {
+      ::MoveFileExW(path.c_str(), nullptr, kDelayedDeleteFlags);
+      return;
+    }
+    wchar_t shortPath[MAX_PATH] = {};
+    const DWORD n = ::GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    std::wstring named = n > 0 && n < MAX_PATH ? std::wstring(shortPath, n) : path;
+    if (named.rfind(kLongPrefix, 0) == 0) named = named.substr(4);
+    ScheduleInWininit(WideToAnsi(named), road);
+  });
+}
+
+// Deletes one file of a folder being emptied, through one handle: opened as
+// itself (a link is never followed), its place confirmed on that handle, then
+// marked for deletion on it. `expected` is where the file must really be (its
+// folder's real location and its name): under Wine a link to a file looks
+// like a plain file, so a file that really lies elsewhere is left alone. A
+// file that is locked is handed to the restart processing.
+bool DeleteFileInPlace(const std::wstring& full, const std::wstring& expected, DWORD attributes,
                        const RestartRoad& road) {
   const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  FileHandle file = OpenForLocation(full, DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : 0), 0);
+  FileHandle file = OpenEntry(full, DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : 0), 0);
   if (!file) {
     // Locked (or gone): check the place with an open that asks for nothing.
-    FileHandle probe = OpenForLocation(full, 0, 0);
-    if (!probe) return ::GetFileAttributesA(full.c_str()) == INVALID_FILE_ATTRIBUTES;
+    FileHandle probe = OpenEntry(full, 0, 0);
+    if (!probe) return ::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (RealLocationOf(probe.get()) != expected) return false;
     probe.reset();
-    DeleteFileOrDefer(full, false, road);
+    DeferDeletion(full, road);
     return false;
   }
   if (RealLocationOf(file.get()) != expected) return false;
@@ -190,52 +267,58 @@ bool DeleteFileInPlace(const std::string& full, const std::string& expected, DWO
     return true;  // gone when the handle closes
   }
   file.reset();
-  DeleteFileOrDefer(full, false, road);
+  DeferDeletion(full, road);
   return false;
 }
 
+// Removes a link itself, through a handle opened on the link and confirmed to
+// be where the link lies. Removing it by name would let the system follow it:
+// Wine's RemoveDirectory removes an empty folder that a link leads to.
+bool RemoveLinkInPlace(const std::wstring& full, const std::wstring& expected) {
+  FileHandle link = OpenEntry(full, DELETE, FILE_FLAG_BACKUP_SEMANTICS);
+  if (!link || RealLocationOf(link.get()) != expected) return false;
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return ::SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
 struct FolderEntry {
-  std::string name;
+  std::wstring name;
   DWORD attributes;
 };
 
-std::vector<FolderEntry> ListWithAttributes(const std::string& mask) {
+std::vector<FolderEntry> ListWithAttributes(const std::wstring& mask) {
   std::vector<FolderEntry> entries;
-  WIN32_FIND_DATAA data{};
-  FindHandle find(::FindFirstFileA(mask.c_str(), &data));
-  if (!find) return entries;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = ::FindFirstFileExW(mask.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return entries;
   do {
-    const std::string_view name = data.cFileName;
-    if (name == "." || name == "..") continue;
-    entries.push_back(FolderEntry{std::string(name), data.dwFileAttributes});
-  } while (::FindNextFileA(find.get(), &data));
+    const std::wstring_view name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.push_back(FolderEntry{std::wstring(name), data.dwFileAttributes});
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
   return entries;
 }
 
-// Empties the folder of `mask`, whose real location is `realFolder`.
-bool DeleteFolderEntries(const std::string& mask, const std::string& realFolder,
-                         bool removeFolder, Emptying& emptying) {
+// Empties `folder` (long-path prefixed, with its trailing backslash) for the
+// file pattern `pattern`; `realFolder` is where the folder really is.
+bool DeleteFolderEntries(const std::wstring& folder, const std::wstring& pattern,
+                         const std::wstring& realFolder, bool removeFolder, Emptying& emptying) {
   bool result = true;
-  const std::string folder = FolderOfMask(mask);
-  const std::string folderKey = NormalisedPath(folder);
+  const std::wstring folderKey = PathKey(folder);
 
-  for (const FolderEntry& entry : ListWithAttributes(mask)) {
-    const std::string full = folder + entry.name;
-    const std::string realFull = realFolder + "\\" + LowerAscii(entry.name);
+  for (const FolderEntry& entry : ListWithAttributes(folder + pattern)) {
+    const std::wstring full = folder + entry.name;
+    const std::wstring realFull = realFolder + L"\\" + LowerAsciiW(entry.name);
     const bool ok = GuardedOr(false, [&] {
+      if (IsNamedByPendingOperation(emptying, folderKey, entry.name, realFull)) return true;
+      // Removed as a link at most; going through it would empty a place
+      // that may lie anywhere on the machine.
+      if (IsLinkEntry(entry.attributes)) return RemoveLinkInPlace(full, realFull);
       if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or symbolic link is removed as a link; descending into
-        // it would empty a folder that may lie anywhere on the machine.
-        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          return ::RemoveDirectoryA(full.c_str()) != FALSE;
-        }
-        return DeleteFolderEntries(full + "\\*.*", realFull, true, emptying);
-      }
-      // Every path that a pending restart operation names stays as it is.
-      if (!emptying.ignored.empty() &&
-          (emptying.ignored.count(folderKey + "\\" + LowerAscii(entry.name)) != 0 ||
-           emptying.ignoredReal.count(realFull) != 0)) {
-        return true;
+        return DeleteFolderEntries(full + L"\\", L"*", realFull, true, emptying);
       }
       return DeleteFileInPlace(full, realFull, entry.attributes, emptying.road);
     });
@@ -243,9 +326,9 @@ bool DeleteFolderEntries(const std::string& mask, const std::string& realFolder,
   }
 
   if (result) {
-    const std::string target = FolderArgument(folder);
-    result = ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
-    if (result && removeFolder) result = ::RemoveDirectoryA(target.c_str()) != FALSE;
+    const std::wstring target = FolderArgumentW(folder);
+    result = ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+    if (result && removeFolder) result = ::RemoveDirectoryW(target.c_str()) != FALSE;
   }
   return result;
 }
@@ -337,18 +420,44 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
     // The folder in its long form, so that the names found in it compare
     // with the long forms of the pending paths.
     const std::string given = FolderOfMask(mask);
-    std::string folder = LongPathOf(given);
-    if (folder.empty()) folder = given;
-    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
-    const std::string longMask = folder + mask.substr(given.size());
-    FileHandle top = OpenForLocation(FolderArgument(folder), 0, FILE_FLAG_BACKUP_SEMANTICS);
-    const std::optional<std::string> realFolder =
-        top ? RealLocationOf(top.get()) : std::optional<std::string>();
+    if (given.empty()) return false;
+    std::string longForm = LongPathOf(given);
+    if (longForm.empty()) longForm = given;
+    std::wstring folder = LongPrefixed(AnsiToWide(longForm));
+    if (folder.back() != L'\\') folder.push_back(L'\\');
+    // Where the folder really is, a link on the way to it followed: what lies
+    // elsewhere is never touched.
+    FileHandle top(::CreateFileW(FolderArgumentW(folder).c_str(), 0, kShareAll, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::optional<std::wstring> realFolder =
+        top ? RealLocationOf(top.get()) : std::optional<std::wstring>();
     if (!realFolder) return false;
     top.reset();
-    Emptying emptying{IgnoreSetOf(ignoreList), road};
-    emptying.ignoredReal = RealIgnoreSetOf(emptying.ignored);
-    return DeleteFolderEntries(longMask, *realFolder, removeFolder, emptying);
+    Emptying emptying{PendingSetOf(ignoreList), road};
+    emptying.pendingReal = RealPendingSetOf(emptying.pending);
+    return DeleteFolderEntries(folder, AnsiToWide(mask.substr(given.size())), *realFolder,
+                               removeFolder, emptying);
+  });
+}
+
+std::optional<std::string> RealFolderPath(const std::string& folder) {
+  return GuardedOr(std::optional<std::string>(), [&]() -> std::optional<std::string> {
+    const std::wstring path = LongPrefixed(AnsiToWide(folder));
+    FileHandle handle(::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return std::nullopt;
+    std::wstring final(32768, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(handle.get(), final.data(),
+                                                static_cast<DWORD>(final.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= final.size()) return std::nullopt;
+    final.resize(n);
+    if (final.rfind(kLongUncPrefix, 0) == 0) {
+      final = L"\\\\" + final.substr(8);
+    } else if (final.rfind(kLongPrefix, 0) == 0) {
+      final = final.substr(4);
+    }
+    return WideToUtf8(final);
   });
 }
 

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,16 +42,23 @@ bool ListFolderEntries(const std::string& mask, DWORD attributes, std::vector<st
 // Deletes everything that matches the mask: files are deleted or, when
 // locked, scheduled for the restart; subfolders are emptied and removed. A
 // file that the ignore list names (short or long form, at any depth; ASCII
-// case ignored) is left alone without failing the result. A folder entry
-// that is a link (junction or symbolic link) is removed as a link; what it
-// points to is never touched, and a file that really lies outside the folder
-// (a link to a file) is left alone. When everything went, the mask's folder
+// case ignored) is left alone without failing the result; so is a folder
+// that it names, with everything in it. An entry that is a link (junction or
+// symbolic link) is removed as a link at most; what it points to is never
+// touched, and a file that really lies outside the folder is left alone. The
+// mask's folder itself may be a link: its contents are where it leads. Names
+// outside the ANSI code page and paths longer than 260 characters are
+// emptied like any other. When everything went, the mask's folder
 // gets normal attributes and, with removeFolder, is removed. True when
 // everything under the mask was removed (and the folder too, when asked).
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList, const RestartRoad& road);
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList);
+
+// Where a folder really is: its full path with every link on the way to it
+// resolved ("C:\..."), in UTF-8; nothing when it cannot be opened.
+std::optional<std::string> RealFolderPath(const std::string& folder);
 
 // Appends the short paths of the files already scheduled for the restart
 // (the paths each operation acts on, last to first), then the other paths

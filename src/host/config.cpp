@@ -42,9 +42,11 @@ int32_t TConfig::GetInt(std::string_view key, int32_t callDefault) {
 std::optional<std::string> TConfig::TryGetStr(std::string_view key, int32_t flag) {
   Bstr name = Bstr::FromAnsi(key);
   Bstr value;
-  if (FAILED(service_->ReadStr(pluginName_.get(), name.get(), flag, value.put()))) {
-    return std::nullopt;
-  }
+  const HRESULT status = service_->ReadStr(pluginName_.get(), name.get(), flag, value.put());
+  // A key the host does not hold reads as an empty text: only a failure of
+  // the service itself leaves the caller without an answer.
+  if (status == kHostNoSuchValue) return std::string();
+  if (FAILED(status)) return std::nullopt;
   return value.Ansi();
 }
 

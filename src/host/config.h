@@ -36,7 +36,8 @@ class TConfig {
   std::string GetStr(std::string_view key, int32_t flag);
   double GetDate(std::string_view key, int32_t callDefault);
   // A text read that tells a failed read (the service's status, or no
-  // service answer) from an empty value: nothing then.
+  // service answer) from an empty value: nothing then. A key that the host
+  // does not hold is an empty value, not a failure.
   std::optional<std::string> TryGetStr(std::string_view key, int32_t flag);
   // Writes pass true as -1 and false as 0; the status is ignored.
   void SetBool(std::string_view key, bool value, bool notify);

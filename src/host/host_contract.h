@@ -33,6 +33,11 @@ constexpr wchar_t kPluginNameW[] = L"VRX";
 constexpr char kHostStopEvent[] = "TB4Stop";               // manual reset: every plug-in
 constexpr char kHostShutdownEvent[] = "TB4Shutdown_VRX";   // automatic reset: this plug-in
 
+// The status of a read of a key that the host's store does not hold (neither
+// written nor among the plug-in's defaults): an answer, not a failure.
+// HRESULT_FROM_WIN32(ERROR_NOT_FOUND).
+constexpr HRESULT kHostNoSuchValue = static_cast<HRESULT>(0x80070490L);
+
 // HKEY_LOCAL_MACHINE key of the host's per-plug-in values.
 constexpr char kHostPluginKey[] = "Software\\Quillbox\\PlugIns\\VRX\\";
 

@@ -25,6 +25,17 @@ std::string WideToAnsi(std::wstring_view text) {
   return out;
 }
 
+std::string WideToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+  return out;
+}
+
 OleError::OleError(HRESULT hr)
     : std::runtime_error("OLE error: " + std::to_string(static_cast<long>(hr))), status_(hr) {}
 

@@ -19,6 +19,7 @@ namespace sentrova {
 // (replacement characters); empty in, empty out.
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
+std::string WideToUtf8(std::wstring_view text);
 
 // The error raised by COM wrappers that test a call's status; its text is
 // "OLE error: " followed by the status in signed decimal.

@@ -155,5 +155,29 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
             "Beta.Sentrova-Test\nDelta.SENTROVA-test\ngamma.sentrova-test\n");
 }
 
+// A store where the keep-list was never written holds an empty list: every
+// row is on Delete, and OK stores the list.
+TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kStore);
+  TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
+  ASSERT_NE(form, nullptr);
+  std::atomic<bool> done{false};
+  std::thread driver([&] {
+    Dialog d;
+    EXPECT_TRUE(d.Open());
+    EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "beta.sentrova-test:Delete",
+                             "gamma.sentrova-test:Delete"}));
+    EXPECT_TRUE(d.Enabled("OK"));
+    d.Select("beta.sentrova-test");
+    d.Click("Keep");
+    d.Click("OK");
+    done = true;
+  });
+  RunModalLoop([&] { return done.load(); });
+  driver.join();
+  delete form;
+  EXPECT_EQ(TConfig().GetStr("UserCookies", -1), "beta.sentrova-test\n");
+}
+
 }  // namespace
 }  // namespace sentrova

@@ -6,9 +6,12 @@
 #include <wininet.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cleanup/clean.h"
+#include "cleanup/cookies_form.h"
 #include "cleanup/ie_cache.h"
 #include "platform/date_time_win.h"
 
@@ -33,6 +36,8 @@ class FakeCache : public UrlCacheCalls {
   int failNext = 0;
   DWORD nextError = ERROR_INVALID_DATA;
   DWORD deleteError = 0;
+  DWORD firstError = 0;      // FindFirst fails with it
+  bool growsOnce = false;    // the next entry grows between size query and fetch
   bool unterminatedUrl = false;  // the URL runs to the very end of the record
 
   struct Call {
@@ -55,6 +60,7 @@ class FakeCache : public UrlCacheCalls {
                      size});
     find = nullptr;
     index_ = 0;
+    if (firstError != 0) return firstError;
     if (entries.empty()) return ERROR_NO_MORE_ITEMS;
     const DWORD error = Fill(entries[0], buffer, size);
     if (error == 0) {
@@ -97,6 +103,11 @@ class FakeCache : public UrlCacheCalls {
                                             (unterminatedUrl ? 0 : 1) + e.header.size() + 1);
     if (!buffer || size < needed) {
       size = needed;
+      return ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (growsOnce) {
+      growsOnce = false;
+      size = needed + 16;
       return ERROR_INSUFFICIENT_BUFFER;
     }
     std::memset(buffer, 0x5a, size);
@@ -296,6 +307,45 @@ TEST(IECacheContract, ANewEnumerationClosesTheOneStillOpen) {
     EXPECT_EQ(fake.closed, 1);
   }
   EXPECT_EQ(fake.closed, 2);  // the destructor closes the last one
+}
+
+// The cookie clean-up and the dialog's rows walk the cache through the same
+// failures: none loops for ever, none loses an entry to one failed step, and
+// a walk that gave up is not taken for the whole cache.
+TEST(CookieWalk, FailedFetchesNeitherLoopNorLoseEntries) {
+  using Strings = std::vector<std::string>;
+  const Strings urls = {"Cookie:u@a.test/", "Cookie:u@b.test/x", "Cookie:v@c.test/"};
+  const struct {
+    const char* name;
+    DWORD firstError;
+    bool grows;
+    int failNext;
+    Strings deleted;
+    std::optional<Strings> hosts;
+  } cases[] = {
+      {"first fetch fails", ERROR_INVALID_DATA, false, 0, {}, std::nullopt},
+      {"an entry grew before its fetch", 0, true, 0, urls, Strings{"a.test", "b.test", "c.test"}},
+      {"one failed step", 0, false, 1, urls, Strings{"a.test", "b.test", "c.test"}},
+      {"failures without end", 0, false, 1000000, {urls[0]}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeCache fake;
+    for (const std::string& url : urls) fake.entries.push_back({url});
+    auto script = [&] {
+      fake.firstError = c.firstError;
+      fake.growsOnce = c.grows;
+      fake.failNext = c.failNext;
+    };
+    script();
+    DeleteCookiesExceptKept(std::string(), fake);
+    EXPECT_EQ(fake.deleted, c.deleted);
+    EXPECT_LE(fake.Count("next"), urls.size() + kMaxRepeatedFetchFailures);
+    fake.deleted.clear();
+    script();
+    EXPECT_EQ(CookieCacheHosts(fake), c.hosts);
+    EXPECT_EQ(fake.opened, fake.closed);
+  }
 }
 
 }  // namespace

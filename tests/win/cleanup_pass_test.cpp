@@ -4,6 +4,7 @@
 // the URL history double; the worker's single-run rule.
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
@@ -47,11 +48,11 @@ DWORD Entries(const std::string& key) {
   ::RegCloseKey(k);
   return subkeys + values;
 }
-void AddCacheEntry(const std::string& url) {
+void AddCacheEntry(const std::string& url, DWORD type = 0) {
   char file[MAX_PATH] = {};
   if (!::CreateUrlCacheEntryA(url.c_str(), 0, "txt", file, 0)) return;
   WriteFileText(file, "cached");
-  const DWORD type = url.rfind("Cookie:", 0) == 0 ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
+  if (type == 0) type = url.rfind("Cookie:", 0) == 0 ? COOKIE_CACHE_ENTRY : NORMAL_CACHE_ENTRY;
   ::CommitUrlCacheEntryA(url.c_str(), file, {}, {}, type, nullptr, 0, nullptr, nullptr);
 }
 bool InCache(const std::string& url) {
@@ -236,13 +237,86 @@ TEST_F(CleanPassTest, TempKeepsEveryPathThatAPendingOperationNames) {
   ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenameValue);
 }
 
-TEST_F(CleanPassTest, TheWindowsFolderAsRecentIsRefused) {
-  char windows[MAX_PATH] = {};
+// The places a damaged registry or environment may name: each is refused
+// with everything in it.
+TEST_F(CleanPassTest, ProtectedPlacesAreRefused) {
+  char windows[MAX_PATH] = {}, documents[MAX_PATH] = {}, local[MAX_PATH] = {};
   ::GetWindowsDirectoryA(windows, sizeof windows);
-  SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", windows);
-  Select("WIN_DOC");
+  ::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
+  ::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+  const struct {
+    const char* item;
+    std::string folder, sentinel;
+  } places[] = {{"WIN_DOC", windows, "win.ini"},
+                {"WIN_DOC", documents, "sentrova-sentinel.txt"},
+                {"WIN_TEMP", local, "sentrova-sentinel.txt"}};
+  for (const auto& place : places) {
+    SCOPED_TRACE(place.folder);
+    const std::string sentinel = place.folder + "\\" + place.sentinel;
+    if (!FileExists(sentinel)) ASSERT_TRUE(WriteFileText(sentinel, "keep"));
+    SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", place.folder);
+    ::SetEnvironmentVariableA("TMP", place.folder.c_str());
+    Select(place.item);
+    TClean().Run(false);
+    EXPECT_TRUE(FileExists(sentinel));
+  }
+  ::DeleteFileA((std::string(documents) + "\\sentrova-sentinel.txt").c_str());
+  ::DeleteFileA((std::string(local) + "\\sentrova-sentinel.txt").c_str());
+}
+
+// A store where the keep-list was never written: every cookie goes.
+TEST_F(CleanPassTest, NoKeepListStoredDeletesEveryCookie) {
+  const std::string cookie = "Cookie:user@fresh.sentrova.test/";
+  AddCacheEntry(cookie);
+  Select("IE_COOKIES");
+  ASSERT_EQ(::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Quillbox\\TB4\\Config\\VRX",
+                                 config_keys::kUserCookies),
+            ERROR_SUCCESS);
   TClean().Run(false);
-  EXPECT_TRUE(FileExists(std::string(windows) + "\\win.ini"));
+  EXPECT_FALSE(InCache(cookie));
+}
+
+// Cookies belong to the cookie item: the temporary files leave them, also
+// those stored the browser's way, as normal entries with the cookie bit.
+TEST_F(CleanPassTest, TemporaryFilesLeaveCookies) {
+  const std::string page = "http://page.sentrova.test/", cookie = "Cookie:user@kept.sentrova.test/";
+  AddCacheEntry(page);
+  AddCacheEntry(cookie, NORMAL_CACHE_ENTRY | COOKIE_CACHE_ENTRY);
+  Select("IE_TEMP");
+  TClean().Run(false);
+  EXPECT_FALSE(InCache(page));
+  EXPECT_TRUE(InCache(cookie));
+  DeleteCookiesExceptKept(std::string());
+}
+
+TEST_F(CleanPassTest, APassWhileAnotherRunsDoesNothing) {
+  ScratchDir temp;
+  ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+  WriteFileText(temp.File("a.tmp"), "a");
+  Select("WIN_TEMP");
+  HANDLE other = ::CreateMutexA(nullptr, FALSE, kCleanMutexName);
+  TClean().Run(false);
+  EXPECT_TRUE(FileExists(temp.File("a.tmp")));
+  ::CloseHandle(other);
+  TClean().Run(false);
+  EXPECT_FALSE(FileExists(temp.File("a.tmp")));
+}
+
+TEST(WipeRegistryKey, RemovesEveryValueAndSubkeyAndKeepsTheKey) {
+  const std::string key = "Software\\SentrovaTests\\Wipe", sibling = key + "Sibling";
+  for (const char* value : {"", "one", "two", "MRUList"}) SetText(HKEY_CURRENT_USER, key, value, "v");
+  for (const char* sub : {"\\a", "\\a\\deeper\\deepest", "\\b", "\\c"}) {
+    SetText(HKEY_CURRENT_USER, key + sub, "x", "v");
+    SetText(HKEY_CURRENT_USER, key + sub, nullptr, "v");
+  }
+  SetText(HKEY_CURRENT_USER, sibling, "stays", "v");
+  ASSERT_EQ(Entries(key), 7u);
+  WipeRegistryKey(HKEY_CURRENT_USER, key);
+  EXPECT_TRUE(test::RegKeyExists(HKEY_CURRENT_USER, key));
+  EXPECT_EQ(Entries(key), 0u);
+  EXPECT_EQ(Entries(sibling), 1u);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, sibling.c_str());
 }
 
 TEST_F(CleanPassTest, KeepListProtectsExactHostsOnly) {

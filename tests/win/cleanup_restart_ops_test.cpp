@@ -7,9 +7,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "cleanup/clean.h"
 #include "cleanup/pending_text.h"
 #include "cleanup/restart_operations.h"
 #include "platform/com.h"
@@ -461,42 +464,150 @@ TEST(DeleteFolderContents, EmptyOrMissingFolder) {
   EXPECT_FALSE(DeleteFolderContents(empty + "\\*.*", false, nullptr, kNtRoad));
 }
 
-TEST(DeleteFolderContents, NeverFollowsALinkOutOfTheTree) {
-  ScratchDir outside;
-  ASSERT_TRUE(WriteFileText(outside.File("precious.txt"), "keep"));
-  ASSERT_TRUE(MakeFolder(outside.File("inner")));
-  ASSERT_TRUE(WriteFileText(outside.File("inner\\deep.txt"), "keep"));
-  ScratchDir temp;
-  const std::string top = temp.path();
-  ASSERT_TRUE(WriteFileText(top + "junk.tmp", "j"));
-  ASSERT_TRUE(MakeFolder(top + "sub"));
-  FolderLink link(top + "sub\\link", outside.path().substr(0, outside.path().size() - 1));
-  ASSERT_TRUE(link.IsLink());
-
-  const bool result = DeleteFolderContents(top + "*.*", false, nullptr, kNtRoad);
-
-  EXPECT_TRUE(FileExists(outside.File("precious.txt")));
-  EXPECT_TRUE(FileExists(outside.File("inner\\deep.txt")));
-  EXPECT_FALSE(FileExists(top + "junk.tmp"));
-  // The link goes where the system lets a link be removed (Wine does not);
-  // the result says whether everything went.
-  const bool linkGone = !FileExists(top + "sub\\link");
-  EXPECT_EQ(result, linkGone);
-  EXPECT_EQ(FileExists(top + "sub"), !linkGone);
+// The folder shapes the emptying meets: for each, what goes and what must
+// survive. `temp` is emptied (unless a row names another folder); `outside`
+// and `profile` lie elsewhere, `profile` standing for a protected folder.
+struct Scene {
+  ScratchDir temp, outside, profile;
+  std::string target;  // the folder emptied; temp's when empty
+  Strings pending;     // paths named by operations pending at restart
+  std::vector<std::unique_ptr<FolderLink>> links;
+  FileHandle held;
+  void Link(const std::string& link, const std::string& to) {
+    links.push_back(std::make_unique<FolderLink>(link, to));
+  }
+};
+std::wstring Wide(const std::string& path) { return L"\\\\?\\" + AnsiToWide(path); }
+bool MakeWideFile(const std::wstring& path) {
+  FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  return static_cast<bool>(file);
 }
+bool WideExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+std::string Bare(const std::string& folder) { return folder.substr(0, folder.size() - 1); }
+const std::wstring kNonAnsi = L"\x0436\x4E2D\x05D0.tmp";  // Cyrillic, CJK, Hebrew
+const std::wstring kDeep = L"\\" + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e') +
+                           L"\\" + std::wstring(60, L'f');
 
-// Under Wine a link to a file looks like a plain file, and deleting it by
-// name would delete what it points to.
-TEST(DeleteFolderContents, NeverDeletesThroughALinkToAFile) {
-  ScratchDir outside;
-  ASSERT_TRUE(WriteFileText(outside.File("precious.txt"), "keep"));
-  ScratchDir temp;
-  ASSERT_TRUE(WriteFileText(temp.File("junk.tmp"), "j"));
-  FolderLink link(temp.File("precious-link.txt"), outside.File("precious.txt"));
-  ASSERT_TRUE(FileExists(temp.File("precious-link.txt")));
-  DeleteFolderContents(temp.path() + "*.*", false, nullptr, kNtRoad);
-  EXPECT_TRUE(FileExists(outside.File("precious.txt")));
-  EXPECT_FALSE(FileExists(temp.File("junk.tmp")));
+TEST(EmptyChosenFolder, FolderShapes) {
+  PendingValueGuard guard;
+  struct Shape {
+    const char* name;
+    std::function<void(Scene&)> make;
+    std::function<Strings(Scene&)> survive, gone;
+    std::function<bool(Scene&)> also = [](Scene&) { return true; };
+  };
+  const Shape shapes[] = {
+      {"a link to a folder, and an empty folder behind a link",
+       [](Scene& s) {
+         WriteFileText(s.outside.File("precious.txt"), "keep");
+         MakeFolder(s.outside.File("hollow"));
+         MakeFolder(s.temp.File("sub"));
+         s.Link(s.temp.File("sub\\link"), Bare(s.outside.path()));
+         s.Link(s.temp.File("hollow-link"), s.outside.File("hollow"));
+       },
+       [](Scene& s) { return Strings{s.outside.File("precious.txt"), s.outside.File("hollow")}; },
+       [](Scene&) { return Strings{}; }},
+      {"a link to a file",
+       [](Scene& s) {
+         WriteFileText(s.outside.File("precious.txt"), "keep");
+         s.Link(s.temp.File("precious-link.txt"), s.outside.File("precious.txt"));
+       },
+       [](Scene& s) { return Strings{s.outside.File("precious.txt")}; },
+       [](Scene&) { return Strings{}; }},
+      {"a top folder that is a link to a harmless place",
+       [](Scene& s) {
+         WriteFileText(s.outside.File("junk.tmp"), "j");
+         s.Link(s.temp.File("ramdisk"), Bare(s.outside.path()));
+         s.target = s.temp.File("ramdisk");
+       },
+       [](Scene& s) { return Strings{s.outside.path()}; },
+       [](Scene& s) { return Strings{s.outside.File("junk.tmp")}; }},
+      {"a top folder that is a link to a protected one",
+       [](Scene& s) {
+         WriteFileText(s.profile.File("mine.doc"), "keep");
+         s.Link(s.temp.File("to-profile"), Bare(s.profile.path()));
+         s.target = s.temp.File("to-profile");
+       },
+       [](Scene& s) { return Strings{s.profile.File("mine.doc")}; },
+       [](Scene&) { return Strings{}; }},
+      {"a linked parent leading into a protected folder",
+       [](Scene& s) {
+         WriteFileText(s.profile.File("mine.doc"), "keep");
+         const std::string profile = Bare(s.profile.path());
+         const size_t slash = profile.find_last_of('\\');
+         s.Link(s.temp.File("settings"), profile.substr(0, slash));
+         s.target = s.temp.File("settings") + profile.substr(slash);
+       },
+       [](Scene& s) { return Strings{s.profile.File("mine.doc")}; },
+       [](Scene&) { return Strings{}; }},
+      {"files and a folder named by pending operations",
+       [](Scene& s) {
+         MakeFolder(s.temp.File("staged"));
+         WriteFileText(s.temp.File("staged\\inside.tmp"), "s");
+         WriteFileText(s.temp.File("named.tmp"), "n");
+         WriteFileText(s.temp.File("free.tmp"), "f");
+         s.pending = {s.temp.File("staged"), s.temp.File("named.tmp")};
+       },
+       [](Scene& s) {
+         return Strings{s.temp.File("staged\\inside.tmp"), s.temp.File("named.tmp")};
+       },
+       [](Scene& s) { return Strings{s.temp.File("free.tmp")}; }},
+      {"a locked file is deferred",
+       [](Scene& s) {
+         WriteFileText(s.temp.File("held.tmp"), "h");
+         s.held = HoldOpen(s.temp.File("held.tmp"));
+       },
+       [](Scene& s) { return Strings{s.temp.File("held.tmp")}; },
+       [](Scene&) { return Strings{}; },
+       [](Scene& s) { return TimesScheduled(s.temp.File("held.tmp")) == 1; }},
+      {"read-only, hidden and system files",
+       [](Scene& s) {
+         const std::pair<const char*, DWORD> files[] = {{"ro.tmp", FILE_ATTRIBUTE_READONLY},
+                                                        {"hidden.tmp", FILE_ATTRIBUTE_HIDDEN},
+                                                        {"system.tmp", FILE_ATTRIBUTE_SYSTEM}};
+         for (const auto& [name, attributes] : files) {
+           WriteFileText(s.temp.File(name), name);
+           ::SetFileAttributesA(s.temp.File(name).c_str(), attributes);
+         }
+       },
+       [](Scene&) { return Strings{}; },
+       [](Scene& s) {
+         return Strings{s.temp.File("ro.tmp"), s.temp.File("hidden.tmp"), s.temp.File("system.tmp")};
+       }},
+      {"a path longer than 260 characters and names outside the ANSI code page",
+       [](Scene& s) {
+         std::wstring deep = Wide(Bare(s.temp.path()));
+         for (size_t at = 1; at <= kDeep.size(); ++at) {
+           if (at == kDeep.size() || kDeep[at] == L'\\')
+             ::CreateDirectoryW((deep + kDeep.substr(0, at)).c_str(), nullptr);
+         }
+         MakeWideFile(deep + kDeep + L"\\deep.tmp");
+         MakeWideFile(Wide(s.temp.path()) + kNonAnsi);
+         ::CreateDirectoryW((Wide(s.temp.path()) + kNonAnsi + L"-dir").c_str(), nullptr);
+         MakeWideFile(Wide(s.temp.path()) + kNonAnsi + L"-dir\\" + kNonAnsi);
+       },
+       [](Scene&) { return Strings{}; },
+       [](Scene&) { return Strings{}; },
+       [](Scene& s) {
+         return !WideExists(Wide(s.temp.path()) + kNonAnsi) &&
+                !WideExists(Wide(s.temp.path()) + kNonAnsi + L"-dir") &&
+                !WideExists(Wide(Bare(s.temp.path())) + kDeep.substr(0, 121));
+       }},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    Scene scene;
+    shape.make(scene);
+    const std::string target = scene.target.empty() ? scene.temp.path() : scene.target;
+    EmptyChosenFolder(target, &scene.pending, {scene.profile.path()});
+    for (const std::string& path : shape.survive(scene)) EXPECT_TRUE(FileExists(path)) << path;
+    for (const std::string& path : shape.gone(scene)) EXPECT_FALSE(FileExists(path)) << path;
+    EXPECT_TRUE(shape.also(scene));
+    scene.held.reset();
+    scene.links.clear();
+  }
 }
 
 TEST(AfterRestartCommand, IsTheShortPathWithTheOption) {
