@@ -206,6 +206,20 @@ std::unordered_set<std::wstring> RealPendingSetOf(const std::unordered_set<std::
   return real;
 }
 
+// A path's long form in wide characters (names outside the ANSI code page
+// come back whole); for a name that is not there, its folder's long form and
+// the name. Empty when neither can be had.
+std::wstring LongFormOf(const std::wstring& path) {
+  std::wstring buffer(32768, L'\0');
+  DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), DWORD(buffer.size()));
+  if (n > 0 && n < buffer.size()) return buffer.substr(0, n);
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  n = ::GetLongPathNameW(path.substr(0, slash).c_str(), buffer.data(), DWORD(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return {};
+  return buffer.substr(0, n) + path.substr(slash);
+}
+
 std::unordered_set<std::wstring> PendingSetOf(const std::vector<std::string>* ignoreList) {
   std::unordered_set<std::wstring> set;
   if (ignoreList == nullptr) return set;
@@ -214,8 +228,8 @@ std::unordered_set<std::wstring> PendingSetOf(const std::vector<std::string>* ig
     // Only a name that may be a short one is looked up: under Wine each look-up
     // reads the whole folder.
     if (entry.find('~') == std::string::npos) continue;
-    const std::string longForm = LongPathOf(entry);
-    if (!longForm.empty()) set.insert(PathKey(AnsiToWide(longForm)));
+    const std::wstring longForm = LongFormOf(AnsiToWide(entry));
+    if (!longForm.empty()) set.insert(PathKey(longForm));
   }
   return set;
 }
@@ -360,6 +374,70 @@ void ReadPendingFromRegistry(std::vector<std::string>& list, bool shortForms) {
   }
 }
 
+// Converts between UTF-8 and wide characters.
+std::string Utf8Of(std::wstring_view wide) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
+                          nullptr);
+  }
+  return text;
+}
+std::wstring WideOfUtf8(std::string_view text) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
+// The ANSI form of a pending path for the emptying's list: as it is when the
+// ANSI code page holds it, else its short form (of the path, or of its folder
+// for a name not there yet), which the emptying turns back into the long one.
+std::string ListFormOf(const std::wstring& path) {
+  const std::string ansi = WideToAnsi(path);
+  if (AnsiToWide(ansi) == path) return ansi;
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD n = ::GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) return WideToAnsi(std::wstring_view(buffer, n));
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  const std::wstring name = path.substr(slash);
+  n = ::GetShortPathNameW(path.substr(0, slash).c_str(), buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || AnsiToWide(WideToAnsi(name)) != name) return {};
+  return WideToAnsi(std::wstring_view(buffer, n)) + WideToAnsi(name);
+}
+
+// The pending paths read in wide characters, so that a path outside the
+// ANSI code page is not lost on the way (the emptying's list).
+void ReadPendingPathsFromRegistry(std::vector<std::string>& list) {
+  RegKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  const std::wstring value = AnsiToWide(kPendingRenameValue);
+  DWORD size = 0;
+  if (::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr, nullptr, &size) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+  if (::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+    return;
+  }
+  data.resize(size / sizeof(wchar_t));
+  const std::string bytes = Utf8Of(data);
+  std::vector<std::string> paths = PendingRenamePaths(bytes);
+  for (std::string& other : PendingRenameOtherPaths(bytes)) paths.push_back(std::move(other));
+  for (const std::string& path : paths) {
+    std::string listed = ListFormOf(WideOfUtf8(path));
+    if (!listed.empty()) list.push_back(std::move(listed));
+  }
+}
+
 void ReadPendingFromWininit(std::vector<std::string>& list, const RestartRoad& road) {
   const std::string iniPath = WithBackslash(road.windowsDirectory) + kWininitName;
   if (!Exists(iniPath)) return;
@@ -484,7 +562,7 @@ void ReadPendingPaths(std::vector<std::string>& list) {
   const RestartRoad road = SystemRestartRoad();
   Guarded([&] {
     if (road.ntFamily) {
-      ReadPendingFromRegistry(list, false);
+      ReadPendingPathsFromRegistry(list);
     } else {
       ReadPendingFromWininit(list, road);
     }
