@@ -25,6 +25,8 @@ struct Found {
 const std::vector<Found> kFoundSeeds = {
     {1, false},  // Recent and Downloaded Program Files lost files named by pending operations
     {3, false},  // an operation named the real path of a file in a Recent under a linked parent
+    {3, true},   // a pending operation named a Temp file outside the ANSI code page
+    {11, true},  // ... and a folder outside the ANSI code page
 };
 
 void ExpectKept(const World& world) {
@@ -67,7 +69,7 @@ TEST(FolderWorlds, FixedSeedsCoverEveryShape) {
     }
   }
   EXPECT_EQ(kinds.size(), 4u);
-  EXPECT_EQ(modes.size(), 4u);  // the places whose real location is protected wait for all shapes
+  EXPECT_EQ(modes.size(), 6u);
   EXPECT_EQ(pendings.size(), 4u);
   EXPECT_EQ(verdicts.size(), 4u);
   EXPECT_TRUE(held && oddAttributes && sentinels);

@@ -99,7 +99,7 @@ const SystemFolders& System() {
 class Builder {
  public:
   Builder(uint64_t seed, const WorldOptions& options)
-      : rng_(seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull), faults_(options.knownFaultShapes) {
+      : rng_(seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull), faults_(options.allShapes) {
     world_.seed = seed;
     world_.options = options;
     world_.root = "C:\\sentrova-worlds\\w" + std::to_string(seed);
@@ -785,7 +785,7 @@ std::string Describe(const World& world) {
   static const char* kinds[] = {"folder", "file", "folder link", "file link"};
   static const char* pendings[] = {"", " pending-delete", " pending-rename-from", " pending-rename-to"};
   std::string text = "world " + std::to_string(world.seed) +
-                     (world.options.knownFaultShapes ? " (all shapes)" : "") + " at " + world.root + "\n";
+                     (world.options.allShapes ? "" : " (without the shapes mended last)") + " at " + world.root + "\n";
   for (const Place& p : world.places) {
     text += "  place " + p.item + ": " + modes[int(p.mode)] + ", text " + p.text;
     if (!p.link.empty()) text += ", link " + p.link + " -> " + p.linkTarget;

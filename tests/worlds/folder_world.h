@@ -14,14 +14,14 @@
 
 namespace sentrova::worlds {
 
-// Shapes that the clean-up did not survive when the generator was written
-// and that are being mended elsewhere; left out unless asked for:
-// places whose real location is protected although their text is not (a
-// link or a linked parent), the user's known folders as places, a folder
-// named by a pending operation, an empty folder behind a link, and names
-// outside the ANSI code page or paths longer than 260 characters.
+// allShapes false leaves out the shapes that the clean-up did not survive
+// when the generator was written: places whose real location is protected
+// although their text is not (a link or a linked parent), the user's known
+// folders as places, a folder named by a pending operation, an empty folder
+// behind a link, and names outside the ANSI code page or paths longer than
+// 260 characters.
 struct WorldOptions {
-  bool knownFaultShapes = false;
+  bool allShapes = true;
 };
 
 enum class Kind { Folder, File, FolderLink, FileLink };

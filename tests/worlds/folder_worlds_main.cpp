@@ -1,6 +1,6 @@
 // Runs any number of random folder worlds through the clean-up's folder
 // items (scripts/fuzz shapes N):
-//   folder_worlds FIRST-SEED COUNT [all-shapes] [no-shrink]
+//   folder_worlds FIRST-SEED COUNT [without-mended-shapes] [no-shrink]
 // A failing world prints its seed, what went wrong and (unless no-shrink)
 // the smallest shape that still fails. The exit code is the number of failing worlds (at most 100).
 #include <cstdio>
@@ -13,7 +13,7 @@ using namespace sentrova::worlds;
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: folder_worlds FIRST-SEED COUNT [all-shapes] [no-shrink]\n");
+    std::fprintf(stderr, "usage: folder_worlds FIRST-SEED COUNT [without-mended-shapes] [no-shrink]\n");
     return 200;
   }
   const unsigned long long first = std::strtoull(argv[1], nullptr, 10);
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   WorldOptions options;
   bool shrink = true;
   for (int i = 3; i < argc; ++i) {
-    options.knownFaultShapes |= std::string(argv[i]) == "all-shapes";
+    options.allShapes &= std::string(argv[i]) != "without-mended-shapes";
     shrink &= std::string(argv[i]) != "no-shrink";
   }
   WorldSession session;
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     const auto violations = RunWorld(world);
     if (violations.empty()) continue;
     ++failed;
-    std::printf("FAIL seed %llu%s\n%s", seed, options.knownFaultShapes ? " all-shapes" : "",
+    std::printf("FAIL seed %llu%s\n%s", seed, options.allShapes ? "" : " without-mended-shapes",
                 Describe(violations).c_str());
     if (!shrink) {
       std::fflush(stdout);
