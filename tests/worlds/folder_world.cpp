@@ -1,7 +1,7 @@
 #include "worlds/folder_world.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <map>
@@ -32,8 +32,8 @@ std::wstring Wide(const std::string& utf8) {
 }
 
 std::string Utf8(std::wstring_view wide) {
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
   std::string text(n, '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
                         nullptr);
@@ -135,17 +135,22 @@ class Builder {
     const bool file = kind == Kind::File || kind == Kind::FileLink;
     const size_t style = Below(faults_ ? 7 : 6);
     switch (style) {
-      case 0: return (file ? "f" : "d") + id + (file ? ".tmp" : "");
+      case 0:
+        return (file ? "f" : "d") + id + (file ? ".tmp" : "");
       case 1: {  // long
         std::string name = "a long name of some length " + id;
         const size_t length = 40 + Below(80);
         while (name.size() < length) name += " and more";
         return name + (file ? ".txt" : "");
       }
-      case 2: return "New Folder (" + id + ")" + (file ? " copy.doc" : "");
-      case 3: return "x" + id + ".part.tar" + (file ? ".gz" : "");
-      case 4: return "A" + id + "~1" + (file ? ".TMP" : "");  // looks like a short name
-      case 5: return "caf\xC3\xA9 na\xC3\xAFve " + id + (file ? ".lnk" : "");  // in the ANSI page
+      case 2:
+        return "New Folder (" + id + ")" + (file ? " copy.doc" : "");
+      case 3:
+        return "x" + id + ".part.tar" + (file ? ".gz" : "");
+      case 4:
+        return "A" + id + "~1" + (file ? ".TMP" : "");  // looks like a short name
+      case 5:
+        return "caf\xC3\xA9 na\xC3\xAFve " + id + (file ? ".lnk" : "");  // in the ANSI page
       default: {  // outside the ANSI code page
         const char* stems[] = {"\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82",
                                "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
@@ -168,8 +173,8 @@ class Builder {
   std::string Sentinel(const std::string& folder) {
     // Numbered: Wine's Desktop and Documents are one folder.
     auto [at, fresh] = planted_.try_emplace(Lower(folder), planted_.size());
-    const std::string name = "sentrova-world-" + std::to_string(world_.seed) + "-" +
-                             std::to_string(at->second);
+    const std::string name =
+        "sentrova-world-" + std::to_string(world_.seed) + "-" + std::to_string(at->second);
     const std::string file = Join(folder, name + ".txt");
     if (fresh) {
       Entry f{Kind::File, file};
@@ -194,7 +199,8 @@ class Builder {
       const int parent = folders[Below(folders.size())];
       const bool folder = Chance(35);
       Entry e{folder ? Kind::Folder : Kind::File,
-              Join(parent < 0 ? base : world_.entries[parent].path, Name(folder ? Kind::Folder : Kind::File))};
+              Join(parent < 0 ? base : world_.entries[parent].path,
+                   Name(folder ? Kind::Folder : Kind::File))};
       e.parent = parent;
       const int index = Add(e);
       if (!folder) {
@@ -231,8 +237,8 @@ class Builder {
                  : r < 82 ? PlaceMode::OddText
                  : r < 91 ? PlaceMode::LinkProtected
                           : PlaceMode::ParentProtected;
-    if (!faults_ && (place.mode == PlaceMode::LinkProtected ||
-                     place.mode == PlaceMode::ParentProtected)) {
+    if (!faults_ &&
+        (place.mode == PlaceMode::LinkProtected || place.mode == PlaceMode::ParentProtected)) {
       place.mode = PlaceMode::Plain;
     }
     switch (place.mode) {
@@ -290,7 +296,8 @@ class Builder {
   std::string FolderLinkTarget(int place, int parent, const std::vector<int>& folders) {
     const int r = int(Below(100));
     if (r < 20) return Path(folders[Below(folders.size())], place);
-    if (r < 40) return outsideFolders_.empty() ? world_.root : outsideFolders_[Below(outsideFolders_.size())];
+    if (r < 40)
+      return outsideFolders_.empty() ? world_.root : outsideFolders_[Below(outsideFolders_.size())];
     if (r < 55) {
       const std::string target = ProtectedTarget();
       Sentinel(target);
@@ -325,15 +332,20 @@ class Builder {
     std::vector<int> folders = {-1}, files;
     for (size_t i = 0; i < count; ++i) {
       // Deeper folders are favoured, so that trees grow several levels.
-      const int parent = Chance(50) ? folders[folders.size() - 1 - Below(std::min<size_t>(4, folders.size()))]
-                                    : folders[Below(folders.size())];
+      const int parent =
+          Chance(50) ? folders[folders.size() - 1 - Below(std::min<size_t>(4, folders.size()))]
+                     : folders[Below(folders.size())];
       const int r = int(Below(100));
-      const Kind kind = r < 20 ? Kind::Folder : r < 82 ? Kind::File : r < 91 ? Kind::FolderLink : Kind::FileLink;
+      const Kind kind = r < 20   ? Kind::Folder
+                        : r < 82 ? Kind::File
+                        : r < 91 ? Kind::FolderLink
+                                 : Kind::FileLink;
       Entry e{kind, Join(Path(parent, place), Name(kind))};
       if (e.path.size() > limit) continue;
       e.place = place;
       e.parent = parent;
-      if (kind == Kind::Folder || kind == Kind::File) e.attributes = Attributes(kind == Kind::Folder);
+      if (kind == Kind::Folder || kind == Kind::File)
+        e.attributes = Attributes(kind == Kind::Folder);
       if (kind == Kind::FolderLink) e.target = FolderLinkTarget(place, parent, folders);
       if (kind == Kind::FileLink) e.target = FileLinkTarget(files);
       if (kind == Kind::File || (faults_ && kind == Kind::Folder)) {
@@ -553,7 +565,8 @@ std::string Materialise(const World& world) {
   for (const Place& place : world.places) {
     if (!place.real.empty() && !MakeFolders(place.real)) return place.real;
     if (!place.link.empty() && !MakeFolders(Parent(place.link))) return place.link;
-    if (place.mode == PlaceMode::ParentHarmless && !MakeFolders(place.linkTarget)) return place.linkTarget;
+    if (place.mode == PlaceMode::ParentHarmless && !MakeFolders(place.linkTarget))
+      return place.linkTarget;
   }
   std::string links = "set -e\n";
   auto link = [&](const std::string& target, const std::string& at) {
@@ -575,10 +588,12 @@ std::string Materialise(const World& world) {
         if (!::CreateDirectoryW(path.c_str(), nullptr)) return e.path;
         break;
       case Kind::File: {
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        HANDLE file =
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return e.path;
         DWORD written = 0;
-        ::WriteFile(file, e.path.data(), DWORD(std::min<size_t>(e.path.size(), 64)), &written, nullptr);
+        ::WriteFile(file, e.path.data(), DWORD(std::min<size_t>(e.path.size(), 64)), &written,
+                    nullptr);
         ::CloseHandle(file);
         break;
       }
@@ -590,7 +605,8 @@ std::string Materialise(const World& world) {
   }
   if (!Unix().Shell(links)) return "a link";
   for (const Entry& e : world.entries) {
-    if (e.attributes != 0 && !::SetFileAttributesW(Api(e.path).c_str(), e.attributes)) return e.path;
+    if (e.attributes != 0 && !::SetFileAttributesW(Api(e.path).c_str(), e.attributes))
+      return e.path;
   }
   for (size_t i = 0; i < world.entries.size(); ++i) {
     const Entry& e = world.entries[i];
@@ -598,7 +614,8 @@ std::string Materialise(const World& world) {
     // way through the link.
     auto named = [&](const std::string& path) {
       const Place* place = e.place >= 0 ? &world.places[e.place] : nullptr;
-      if (!place || place->link.empty() || i % 2 == 0 || path.rfind(place->real, 0) != 0) return path;
+      if (!place || place->link.empty() || i % 2 == 0 || path.rfind(place->real, 0) != 0)
+        return path;
       return place->text + path.substr(place->real.size());
     };
     if (e.pending == Pending::Delete &&
@@ -651,9 +668,10 @@ std::vector<Verdict> Oracle(const World& world) {
     const Entry& e = world.entries[k];
     // A link may go or stay (what it leads to is judged on its own), and a
     // link whose target is missing does not show as a file at all.
-    Verdict v = e.kind == Kind::FolderLink || e.kind == Kind::FileLink ? Verdict::Either
-                                                                         : Verdict::Remains;
-    if (v == Verdict::Remains && e.place >= 0 && world.places[e.place].emptied && !e.sentinel && !keptWhole[k]) {
+    Verdict v =
+        e.kind == Kind::FolderLink || e.kind == Kind::FileLink ? Verdict::Either : Verdict::Remains;
+    if (v == Verdict::Remains && e.place >= 0 && world.places[e.place].emptied && !e.sentinel &&
+        !keptWhole[k]) {
       switch (e.kind) {
         case Kind::File:
           v = e.pending != Pending::None ? Verdict::Remains
@@ -758,7 +776,8 @@ World Shrink(World world, size_t maxRuns) {
     }
     return smaller;
   };
-  for (size_t chunk = std::max<size_t>(1, world.entries.size() / 2); chunk >= 1 && runs < maxRuns;) {
+  for (size_t chunk = std::max<size_t>(1, world.entries.size() / 2);
+       chunk >= 1 && runs < maxRuns;) {
     bool dropped = false;
     for (size_t start = 0; start < world.entries.size() && runs < maxRuns;) {
       World candidate = without(world, start, start + chunk);
@@ -779,13 +798,15 @@ World Shrink(World world, size_t maxRuns) {
 }
 
 std::string Describe(const World& world) {
-  static const char* modes[] = {"plain", "link to a folder of the world", "under a linked parent",
-                                "odd text", "link to a protected folder",
-                                "under a link into a protected folder"};
+  static const char* modes[] = {
+      "plain",    "link to a folder of the world", "under a linked parent",
+      "odd text", "link to a protected folder",    "under a link into a protected folder"};
   static const char* kinds[] = {"folder", "file", "folder link", "file link"};
-  static const char* pendings[] = {"", " pending-delete", " pending-rename-from", " pending-rename-to"};
+  static const char* pendings[] = {"", " pending-delete", " pending-rename-from",
+                                   " pending-rename-to"};
   std::string text = "world " + std::to_string(world.seed) +
-                     (world.options.allShapes ? "" : " (without the shapes mended last)") + " at " + world.root + "\n";
+                     (world.options.allShapes ? "" : " (without the shapes mended last)") + " at " +
+                     world.root + "\n";
   for (const Place& p : world.places) {
     text += "  place " + p.item + ": " + modes[int(p.mode)] + ", text " + p.text;
     if (!p.link.empty()) text += ", link " + p.link + " -> " + p.linkTarget;

@@ -31,14 +31,14 @@ enum class Pending { None, Delete, RenameFrom, RenameTo };
 struct Entry {
   Kind kind = Kind::File;
   std::string path;
-  int place = -1;              // index of the place whose tree holds it, -1 outside
-  int parent = -1;             // index of the folder entry it lies in, -1 a tree's root
-  uint32_t attributes = 0;     // read-only, hidden, system
-  std::string target;          // links: where they lead
+  int place = -1;           // index of the place whose tree holds it, -1 outside
+  int parent = -1;          // index of the folder entry it lies in, -1 a tree's root
+  uint32_t attributes = 0;  // read-only, hidden, system
+  std::string target;       // links: where they lead
   Pending pending = Pending::None;
-  std::string renameTo;        // RenameFrom: the destination named
-  bool held = false;           // held open by another process
-  bool sentinel = false;       // planted in a protected folder
+  std::string renameTo;   // RenameFrom: the destination named
+  bool held = false;      // held open by another process
+  bool sentinel = false;  // planted in a protected folder
 };
 
 enum class PlaceMode {
@@ -51,10 +51,10 @@ enum class PlaceMode {
 };
 
 struct Place {
-  std::string item;   // "WIN_TEMP", "WIN_DOC", "WIN_DOWN"
+  std::string item;  // "WIN_TEMP", "WIN_DOC", "WIN_DOWN"
   PlaceMode mode = PlaceMode::Plain;
-  std::string text;   // what the registry or the environment says
-  std::string real;   // where its tree really lies ("" when it has none)
+  std::string text;              // what the registry or the environment says
+  std::string real;              // where its tree really lies ("" when it has none)
   std::string link, linkTarget;  // the place's own or its parent's link, if any
   bool emptied = true;           // false: the clean-up must refuse it
 };

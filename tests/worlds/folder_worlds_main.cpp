@@ -13,7 +13,8 @@ using namespace sentrova::worlds;
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: folder_worlds FIRST-SEED COUNT [without-mended-shapes] [no-shrink]\n");
+    std::fprintf(stderr,
+                 "usage: folder_worlds FIRST-SEED COUNT [without-mended-shapes] [no-shrink]\n");
     return 200;
   }
   const unsigned long long first = std::strtoull(argv[1], nullptr, 10);
