@@ -206,6 +206,27 @@ std::unordered_set<std::wstring> RealPendingSetOf(const std::unordered_set<std::
   return real;
 }
 
+// Marks a path in the emptying's list that is carried in UTF-8.
+constexpr char kUtf8Mark = '\x01';
+
+// Converts between UTF-8 and wide characters.
+std::string Utf8Of(std::wstring_view wide) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
+                          nullptr);
+  }
+  return text;
+}
+std::wstring WideOfUtf8(std::string_view text) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
 // A path's long form in wide characters (names outside the ANSI code page
 // come back whole); for a name that is not there, its folder's long form and
 // the name. Empty when neither can be had.
@@ -224,6 +245,10 @@ std::unordered_set<std::wstring> PendingSetOf(const std::vector<std::string>* ig
   std::unordered_set<std::wstring> set;
   if (ignoreList == nullptr) return set;
   for (const std::string& entry : *ignoreList) {
+    if (!entry.empty() && entry.front() == kUtf8Mark) {
+      set.insert(PathKey(WideOfUtf8(std::string_view(entry).substr(1))));
+      continue;
+    }
     set.insert(PathKey(AnsiToWide(entry)));
     // Only a name that may be a short one is looked up: under Wine each look-up
     // reads the whole folder.
@@ -374,39 +399,15 @@ void ReadPendingFromRegistry(std::vector<std::string>& list, bool shortForms) {
   }
 }
 
-// Converts between UTF-8 and wide characters.
-std::string Utf8Of(std::wstring_view wide) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string text(n > 0 ? n : 0, '\0');
-  if (n > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
-                          nullptr);
-  }
-  return text;
-}
-std::wstring WideOfUtf8(std::string_view text) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(n > 0 ? n : 0, L'\0');
-  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), n);
-  return wide;
-}
-
-// The ANSI form of a pending path for the emptying's list: as it is when the
-// ANSI code page holds it, else its short form (of the path, or of its folder
-// for a name not there yet), which the emptying turns back into the long one.
+// A pending path as the emptying's list carries it: as it is when the ANSI
+// code page holds it, else byte 1 and its UTF-8 form (short forms would not
+// do: Wine's are hashed and two names may share one).
 std::string ListFormOf(const std::wstring& path) {
   const std::string ansi = WideToAnsi(path);
   if (AnsiToWide(ansi) == path) return ansi;
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD n = ::GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) return WideToAnsi(std::wstring_view(buffer, n));
-  const size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return {};
-  const std::wstring name = path.substr(slash);
-  n = ::GetShortPathNameW(path.substr(0, slash).c_str(), buffer, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH || AnsiToWide(WideToAnsi(name)) != name) return {};
-  return WideToAnsi(std::wstring_view(buffer, n)) + WideToAnsi(name);
+  std::string marked(1, kUtf8Mark);
+  marked += Utf8Of(path);
+  return marked;
 }
 
 // The pending paths read in wide characters, so that a path outside the
