@@ -114,6 +114,20 @@ check "stored forms handed over and deleted by the host's service" \
 [ $ok = 1 ] && echo "VERDICT: the pass removed every planted trace and nothing else" ||
   echo "VERDICT: some places were not as expected (see MISSED)"
 
+step "clean-up: a fresh store, where the keep-list was never written: every cookie goes"
+run "$bin/qbhost.exe" delete VRX UserCookies >/dev/null 2>&1 || true
+echo "UserCookies:      $(run "$bin/qbhost.exe" get VRX UserCookies 2>&1 | tr -d '\r' | head -1)"
+run "$seeder" cache "Cookie:user@news.example/" "Cookie:user@shop.example/" "Cookie:user@fresh.example/"
+echo "cookies before:   $(run "$seeder" cache-list | tr -d '\r' | grep '^Cookie:' | sed 's/^Cookie:user@//; s/\/$//' | tr '\n' ' ')"
+for item in IE_BAR IE_HIST IE_TEMP IE_FILLPASS IE_FILLFORM WIN_RUN WIN_SEARCH WIN_RECYCLE WIN_TEMP; do
+  run "$bin/qbhost.exe" set VRX "$item" bool 0
+done
+run "$bin/qbhost.exe" set VRX LAST_SCAN date 1
+run "$bin/qbhost.exe" session 1 wait 8000 shutdown >/dev/null 2>&1 || true
+fresh=$(run "$seeder" cache-list | tr -d '\r' | grep '^Cookie:' | sed 's/^Cookie:user@//; s/\/$//' | tr '\n' ' ')
+echo "cookies after:    $fresh"
+check "a keep-list never written is an empty one: every cookie removed" '[ -z "$fresh" ]'
+
 # Leave nothing pending in the prefix, and no helper running.
 kill "$hold_pid" 2>/dev/null || true; wait "$hold_pid" 2>/dev/null || true
 run reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1 || true

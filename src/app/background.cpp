@@ -195,8 +195,11 @@ void UpdateSchedule(Step&& step) {
 class AppActions final : public ProgramActions {
  public:
   void StartCleanUp(bool interactive) override { sentrova::StartCleanUp(interactive); }
-  // Called on COM threads: the main thread, which owns the dialog, opens it.
-  void ShowCookiesDialog() override { sentrova::ShowCookiesDialog(); }
+  // Called on COM threads: the main thread, which owns the dialog, opens it,
+  // making it first when it is missing.
+  void ShowCookiesDialog() override {
+    if (!sentrova::ShowCookiesDialog()) State().CookiesRequested = true;
+  }
   void OpenSettings() override { TMenuSettingsThr::Start(); }
   void SetTray(bool show, bool store) override { ProgramServices().SetTray(show, store); }
 };

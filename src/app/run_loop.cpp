@@ -6,6 +6,7 @@
 #include "app/background.h"
 #include "app/schedule.h"
 #include "app/tick_deadline.h"
+#include "cleanup/cookies_form.h"
 #include "platform/date_time_win.h"
 #include "platform/guard.h"
 #include "state/control_objects.h"
@@ -109,6 +110,14 @@ class Loop {
       LoadConfiguration(services_);
       Guarded([&] { st.CookiesForm = services_.CreateCookiesForm(st.MainWindow); });
       loaded_ = true;
+    }
+    // A dialog whose creation failed is tried again when it is asked for.
+    if (st.HostStartDone && st.CookiesRequested) {
+      st.CookiesRequested = false;
+      Guarded([&] {
+        if (st.CookiesForm == nullptr) st.CookiesForm = services_.CreateCookiesForm(st.MainWindow);
+        if (st.CookiesForm != nullptr) ShowCookiesDialog();
+      });
     }
     if (StopSignalled(stop_)) return false;
     if (StopSignalled(shutdown_)) return false;

@@ -26,9 +26,9 @@ namespace {
 
 constexpr long kItemDefault = -1;  // the call default of every read of the pass
 constexpr DWORD kCloseWaitMs = 2000;
-// Every top-level window gets the settings-changed notice; a hung one is
-// skipped at once and a slow one holds the pass (and its mutex) briefly.
-constexpr UINT kBroadcastTimeoutMs = 200;
+// Every top-level window gets the settings-changed notice and up to a second
+// to answer it; a hung one is skipped at once.
+constexpr UINT kBroadcastTimeoutMs = 1000;
 constexpr char kTitle[] = "Sentrova - Clean Up";
 constexpr char kUserDataContainer[] = "UserData";
 constexpr char kCachePathValue[] = "CachePath";
@@ -393,16 +393,24 @@ void TClean::Steps(bool interactive) {
   if (historyCleared) OfferAfterRestart();
 }
 
+int TClean::BrowserWindowCount() {
+  return browserWindows_ ? CountBrowserWindows(browserWindows_.get()) : CountBrowserWindows();
+}
+
 void TClean::AskToCloseBrowsers() {
-  if (CountBrowserWindows() <= 0) return;
+  if (BrowserWindowCount() <= 0) return;
   if (GetBool(config_keys::kShowCleanCloseIe, kItemDefault)) return;
   bool ticked = false;
   const bool yes = Ask(kCloseBrowsersQuestion, ticked);
   if (ticked) SetBool(config_keys::kShowCleanCloseIe, true, true);
   if (!yes) return;
-  CloseBrowserWindows("");
+  if (browserWindows_) {
+    CloseBrowserWindows(browserWindows_.get(), "");
+  } else {
+    CloseBrowserWindows("");
+  }
   ::Sleep(kCloseWaitMs);
-  if (CountBrowserWindows() > 0) ::Sleep(kCloseWaitMs);
+  if (BrowserWindowCount() > 0) ::Sleep(kCloseWaitMs);
 }
 
 void TClean::CleanStoredForms() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
 
 #include <optional>
 #include <string>
@@ -97,6 +98,10 @@ class TClean : public TConfig {
  public:
   TClean() = default;
   explicit TClean(ComPtr<ITB4Server> service) : TConfig(std::move(service)) {}
+  // Counts and closes the browser windows of the given collection instead of
+  // the shell's.
+  TClean(ComPtr<ITB4Server> service, ComPtr<IShellWindows> browserWindows)
+      : TConfig(std::move(service)), browserWindows_(std::move(browserWindows)) {}
 
   // One pass; interactive passes may ask to close the browser windows.
   // Nothing escapes.
@@ -109,7 +114,9 @@ class TClean : public TConfig {
   void CleanStoredForms();
   void OfferAfterRestart();
 
+  int BrowserWindowCount();
   std::vector<std::string> historyFolders_;
+  ComPtr<IShellWindows> browserWindows_;
   OleDateTime startTime_ = 0;
 };
 

@@ -103,8 +103,12 @@ WindowHandle CreateRequestWindow(TCookiesForm* form) {
 
 }  // namespace
 
-TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store)
-    : owner_(owner), store_(std::move(store)), requestWindow_(CreateRequestWindow(this)) {
+TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store,
+                           UrlCacheCalls* cache)
+    : owner_(owner),
+      store_(std::move(store)),
+      cache_(cache),
+      requestWindow_(CreateRequestWindow(this)) {
   g_requestWindow = requestWindow_.get();
 }
 
@@ -229,12 +233,17 @@ std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls) {
 
 void TCookiesForm::ScanCookieHosts() {
   if (!form_) Build();
-  const HCURSOR previous = ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  // The wait cursor stays over the dialog until the scan ends: the dialog
+  // answers every WM_SETCURSOR with it meanwhile.
+  const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+  form_->SetCursor(wait);
+  const HCURSOR previous = ::SetCursor(wait);
   Guarded([&] {
     const std::optional<std::string> keepText = GuardedOr(
         std::optional<std::string>(), [&] { return store_ ? store_->Read() : std::nullopt; });
-    const auto hosts =
-        GuardedOr(std::optional<std::vector<std::string>>(), [] { return CookieCacheHosts(); });
+    const auto hosts = GuardedOr(std::optional<std::vector<std::string>>(), [&] {
+      return cache_ != nullptr ? CookieCacheHosts(*cache_) : CookieCacheHosts();
+    });
     const bool rebuilt = hosts.has_value();
     rows_.Build(keepText, hosts);
     if (rebuilt) {
@@ -246,8 +255,10 @@ void TCookiesForm::ScanCookieHosts() {
     }
   });
   RefreshAllButtons();
-  ::SetCursor(previous != nullptr ? previous
-                                  : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  form_->SetCursor(nullptr);
+  ::SetCursor(previous != nullptr && previous != wait
+                  ? previous
+                  : ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
 }
 
 // The list row shows the model's row: its status as text and as the row's value.
@@ -305,9 +316,10 @@ void TCookiesForm::Cancel() {
   if (form_) form_->Hide();
 }
 
-void ShowCookiesDialog() {
-  Guarded([] {
-    if (HWND window = g_requestWindow.load()) ::PostMessageA(window, kOpenRequest, 0, 0);
+bool ShowCookiesDialog() {
+  return GuardedOr(false, [] {
+    HWND window = g_requestWindow.load();
+    return window != nullptr && ::PostMessageA(window, kOpenRequest, 0, 0) != FALSE;
   });
 }
 

@@ -51,7 +51,10 @@ class TCookiesForm {
   // window, or unowned for null), hidden; it becomes the dialog that
   // ShowCookiesDialog opens. Its window for open requests is made now, the
   // dialog's own windows on the first opening.
-  TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store);
+  // Its rows come from the browser's cookie cache, or from `cache` when given
+  // (which must outlive the dialog).
+  TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store,
+               UrlCacheCalls* cache = nullptr);
   ~TCookiesForm();
   TCookiesForm(const TCookiesForm&) = delete;
   TCookiesForm& operator=(const TCookiesForm&) = delete;
@@ -90,6 +93,7 @@ class TCookiesForm {
   TControl* ok_ = nullptr;
   TCookieRows rows_;
   std::unique_ptr<KeepListStore> store_;
+  UrlCacheCalls* cache_;
   WindowHandle requestWindow_;
 };
 
@@ -99,7 +103,8 @@ std::optional<std::vector<std::string>> CookieCacheHosts();
 std::optional<std::vector<std::string>> CookieCacheHosts(UrlCacheCalls& calls);
 
 // Asks the dialog's thread to open the live dialog and returns at once; from
-// any thread. Does nothing while no dialog exists. Errors are swallowed.
-void ShowCookiesDialog();
+// any thread. False (and nothing done) while no dialog exists. Errors are
+// swallowed.
+bool ShowCookiesDialog();
 
 }  // namespace sentrova

@@ -65,6 +65,9 @@ struct ProcessState {
   std::atomic<TVRXScanner*> Scanner{nullptr};
   std::atomic<bool> ScannerStarted{false};
   std::atomic<TCookiesForm*> CookiesForm{nullptr};
+  // The Customize Cookies dialog was asked for while it did not exist (its
+  // creation had failed): the loop makes it again and opens it.
+  WakingFlag<bool> CookiesRequested{false};
   std::atomic<HWND> SettingsWindow{nullptr};
   // A clean-up is running (set and cleared by the clean-up worker).
   std::atomic<bool> CleanInProgress{false};

@@ -31,6 +31,7 @@
 #include "state/control_objects.h"
 #include "state/loop_wake.h"
 #include "state/process_state.h"
+#include "state/program_actions.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {
@@ -510,6 +511,21 @@ TEST_F(MainLoop, FailingPartsDoNotEndTheLoop) {
   // The scanner start failed: not marked as started.
   EXPECT_EQ(services_.scannerStarts, 1);
   EXPECT_FALSE(st.ScannerStarted);
+}
+
+TEST_F(MainLoop, ACookiesDialogThatFailedIsMadeAgainAtTheNextRequest) {
+  State().HostReady = true;
+  services_.failing = true;
+  services_.onPump = [this](int n) {
+    if (n == 4) {
+      services_.failing = false;
+      ProgramActionSet().ShowCookiesDialog();
+    }
+    if (n == 12) State().Running = false;
+  };
+  RunBounded();
+  EXPECT_EQ(services_.cookiesParents.size(), 2u);
+  EXPECT_EQ(State().CookiesForm.load(), kCookies);
 }
 
 TEST_F(MainLoop, RunAutoSwitchedOffDisarmsTheDueCleanUp) {

@@ -179,5 +179,31 @@ TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
   EXPECT_EQ(TConfig().GetStr("UserCookies", -1), "beta.sentrova-test\n");
 }
 
+// A cookie cache that, while the dialog scans it, moves the mouse over the
+// dialog (the dialog is sent WM_SETCURSOR) and notes the cursor then.
+struct MouseOverDuringScan final : UrlCacheCalls {
+  HCURSOR seen = nullptr;
+  bool LibraryFound() override { return true; }
+  DWORD FindFirst(const char*, DWORD, uint64_t, void*, DWORD&, HANDLE& find) override {
+    find = nullptr;
+    HWND dialog = ::FindWindowA(nullptr, kCaption);
+    ::SendMessageA(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    seen = ::GetCursor();
+    return ERROR_NO_MORE_ITEMS;
+  }
+  DWORD FindNext(HANDLE, void*, DWORD&) override { return ERROR_NO_MORE_ITEMS; }
+  DWORD Delete(const char*) override { return 0; }
+  void Close(HANDLE) override {}
+};
+
+TEST(CookiesFormScan, TheWaitCursorStaysUntilTheScanEnds) {
+  MouseOverDuringScan cache;
+  TCookiesForm form(nullptr, nullptr, &cache);
+  form.ScanCookieHosts();
+  EXPECT_EQ(cache.seen, ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+}
+
 }  // namespace
 }  // namespace sentrova

@@ -17,6 +17,7 @@
 #include "cleanup/clean_thread.h"
 #include "cleanup/restart_operations.h"
 #include "host/config_keys.h"
+#include "doubles/automation_bases.h"
 #include "win/host_test_support.h"
 
 namespace sentrova {
@@ -108,6 +109,46 @@ struct SavedTemp {
   SavedTemp() { ::GetEnvironmentVariableA("TMP", old, sizeof old); }
   ~SavedTemp() { ::SetEnvironmentVariableA("TMP", old); }
   char old[MAX_PATH] = {};
+};
+
+// Answers the pass's question on another thread while `pass` runs: ticks the
+// do-not-ask-again box when told to, then clicks Yes or No. True when a
+// question showed.
+bool AnswerDuring(const std::function<void()>& pass, bool yes, bool tick) {
+  std::atomic<bool> done{false}, asked{false};
+  std::thread driver([&] {
+    HWND dialog = nullptr;
+    test::WaitFor([&] {
+      dialog = ::FindWindowA(nullptr, "Sentrova - Clean Up");
+      return (dialog && ::IsWindowVisible(dialog)) || done;
+    }, 60000);
+    if (!dialog || !::IsWindowVisible(dialog)) return;
+    asked = true;
+    HWND button = nullptr;
+    for (HWND child = nullptr; (child = ::FindWindowExA(dialog, child, 0, 0));) {
+      char text[64] = {};
+      ::GetWindowTextA(child, text, sizeof text);
+      if (tick && (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+        ::SendMessageA(child, BM_CLICK, 0, 0);
+      if (std::string(text).find(yes ? "Yes" : "No") != std::string::npos) button = child;
+    }
+    if (button) ::SendMessageA(button, BM_CLICK, 0, 0);
+    if (!button) ::PostMessageA(dialog, WM_CLOSE, 0, 0);  // never hang the pass
+  });
+  pass();
+  done = true;
+  driver.join();
+  return asked;
+}
+
+// Browser windows as the pass counts them; closing finds none to close.
+struct OpenWindows final : test::ShellWindowsBase {
+  explicit OpenWindows(LONG n) : n(n) {}
+  STDMETHODIMP get_Count(LONG* count) override {
+    *count = n;
+    return S_OK;
+  }
+  LONG n;
 };
 
 class CleanPassTest : public ::testing::Test {
@@ -365,25 +406,7 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
     ::Sleep(2100);  // the container's time has a 2-second step
     Select("IE_HIST", true);
     const int before = broadcasts;
-    std::thread driver([yes = yes, tick = tick] {
-      HWND dialog = nullptr;
-      test::WaitFor([&] {
-        dialog = ::FindWindowA(nullptr, "Sentrova - Clean Up");
-        return dialog && ::IsWindowVisible(dialog);
-      }, 60000);
-      HWND button = nullptr;
-      for (HWND child = nullptr; dialog && (child = ::FindWindowExA(dialog, child, 0, 0));) {
-        char text[64] = {};
-        ::GetWindowTextA(child, text, sizeof text);
-        if (tick && (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
-          ::SendMessageA(child, BM_CLICK, 0, 0);
-        if (std::string(text).find(yes ? "Yes" : "No") != std::string::npos) button = child;
-      }
-      if (button) ::SendMessageA(button, BM_CLICK, 0, 0);
-      if (!button && dialog) ::PostMessageA(dialog, WM_CLOSE, 0, 0);  // never hang the pass
-    });
-    TClean().Run(true);
-    driver.join();
+    EXPECT_TRUE(AnswerDuring([] { TClean().Run(true); }, yes, tick));
     EXPECT_EQ(test::RegText(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue),
               yes ? std::optional(AfterRestartCommand()) : std::nullopt);
     EXPECT_EQ(TConfig().GetBool(config_keys::kShowCleanSchedule, 0), tick);
@@ -391,6 +414,42 @@ TEST_F(CleanPassTest, AfterRestartQuestionWritesWhatTheUserChose) {
   }
   ::PostMessageA(listener, WM_QUIT, 0, 0);
   pump.join();
+}
+
+// What brings up the close-browser question, and its box stores the flag
+// whatever the answer.
+TEST_F(CleanPassTest, CloseBrowserQuestion) {
+  test::HostFlag hostFlag;
+  test::HostFlag::Set(1);
+  const struct {
+    bool interactive, bar, history;
+    LONG windows;
+    bool neverAsk, asked, yes, tick;
+  } rows[] = {
+      {true, true, false, 2, false, true, false, true},   // typed addresses: asked; No, ticked
+      {true, false, true, 1, false, true, true, true},    // history: asked; Yes, ticked
+      {true, true, true, 1, false, true, false, false},   // No, box left alone
+      {false, true, true, 2, false, false, false, false}, // a scheduled pass never asks
+      {true, false, false, 2, false, false, false, false},// neither item selected
+      {true, true, true, 0, false, false, false, false},  // no browser window open
+      {true, true, true, 2, true, false, false, false},   // SHOW_CLEAN_CLOSEIE set
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "interactive " << row.interactive << " bar " << row.bar
+                                      << " history " << row.history << " windows "
+                                      << row.windows << " never ask " << row.neverAsk);
+    Select("");
+    TConfig config;
+    config.SetBool("IE_BAR", row.bar, true);
+    config.SetBool("IE_HIST", row.history, true);
+    config.SetBool(config_keys::kShowCleanCloseIe, row.neverAsk, true);
+    const bool asked = AnswerDuring([&] {
+      TClean(CreateHostService(), ComPtr<IShellWindows>::Attach(new OpenWindows(row.windows)))
+          .Run(row.interactive);
+    }, row.yes, row.tick);
+    EXPECT_EQ(asked, row.asked);
+    EXPECT_EQ(config.GetBool(config_keys::kShowCleanCloseIe, 0), row.neverAsk || row.tick);
+  }
 }
 
 // A hundred requests within a second: one pass. The first worker's busy sign
