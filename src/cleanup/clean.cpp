@@ -356,18 +356,24 @@ void TClean::Steps(bool interactive) {
   if (Item("IE_COOKIES")) {
     DeleteCookiesExceptKept(TryGetStr(config_keys::kUserCookies, kItemDefault));
   }
+  // What a pending restart operation names stays in every folder emptied,
+  // not only in Temp: the restart would otherwise miss the file it renames.
   if (Item("WIN_DOC")) {
+    std::vector<std::string> pending;
+    ReadPendingPaths(pending);
     EmptyChosenFolder(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
-                      nullptr, ProtectedFolders());
+                      &pending, ProtectedFolders());
   }
   if (Item("WIN_DOWN")) {
     TIECache cache;
     cache.SetSearchPattern(TSearchPattern::spAll);
     cache.SetFilterOptions({TFilterOption::OCX_ENTRY});
     cache.DeleteAllEntries();
+    std::vector<std::string> pending;
+    ReadPendingPaths(pending);
     EmptyChosenFolder(
         ReadRegString(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", ""),
-        nullptr, ProtectedFolders());
+        &pending, ProtectedFolders());
   }
   if (Item("WIN_RUN")) {
     WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru);

@@ -1,6 +1,7 @@
 #include "cleanup/restart_operations.h"
 
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "cleanup/pending_text.h"
@@ -171,26 +172,89 @@ bool IsLinkEntry(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE
 struct Emptying {
   std::unordered_set<std::wstring> pending;
   const RestartRoad& road;
+  // The same paths where they really lie (RealLocationOf forms), so that a
+  // folder reached through a link keeps what an operation names by the
+  // other way.
+  std::unordered_set<std::wstring> pendingReal;
 };
 
 // A file or folder that a pending restart operation names (source or
 // target) stays as it is, and a folder with everything in it.
 bool IsNamedByPendingOperation(const Emptying& emptying, const std::wstring& folderKey,
-                               const std::wstring& name) {
+                               const std::wstring& name, const std::wstring& realFull) {
   return !emptying.pending.empty() &&
-         emptying.pending.count(folderKey + L"\\" + LowerAsciiW(name)) != 0;
+         (emptying.pending.count(folderKey + L"\\" + LowerAsciiW(name)) != 0 ||
+          emptying.pendingReal.count(realFull) != 0);
+}
+
+// The real locations of the pending paths: each folder is resolved once, and
+// a name that does not exist yet (a rename's destination) resolves too.
+std::unordered_set<std::wstring> RealPendingSetOf(const std::unordered_set<std::wstring>& pending) {
+  std::unordered_set<std::wstring> real;
+  std::unordered_map<std::wstring, std::optional<std::wstring>> folders;
+  for (const std::wstring& path : pending) {
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) continue;
+    auto [folder, fresh] = folders.try_emplace(path.substr(0, slash));
+    if (fresh) {
+      FileHandle handle(::CreateFileW(LongPrefixed(folder->first + L"\\").c_str(), 0, kShareAll,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+      if (handle) folder->second = RealLocationOf(handle.get());
+    }
+    if (folder->second) real.insert(*folder->second + path.substr(slash));
+  }
+  return real;
+}
+
+// Marks a path in the emptying's list that is carried in UTF-8.
+constexpr char kUtf8Mark = '\x01';
+
+// Converts between UTF-8 and wide characters.
+std::string Utf8Of(std::wstring_view wide) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
+                          nullptr);
+  }
+  return text;
+}
+std::wstring WideOfUtf8(std::string_view text) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
+// A path's long form in wide characters (names outside the ANSI code page
+// come back whole); for a name that is not there, its folder's long form and
+// the name. Empty when neither can be had.
+std::wstring LongFormOf(const std::wstring& path) {
+  std::wstring buffer(32768, L'\0');
+  DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), DWORD(buffer.size()));
+  if (n > 0 && n < buffer.size()) return buffer.substr(0, n);
+  const size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  n = ::GetLongPathNameW(path.substr(0, slash).c_str(), buffer.data(), DWORD(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return {};
+  return buffer.substr(0, n) + path.substr(slash);
 }
 
 std::unordered_set<std::wstring> PendingSetOf(const std::vector<std::string>* ignoreList) {
   std::unordered_set<std::wstring> set;
   if (ignoreList == nullptr) return set;
   for (const std::string& entry : *ignoreList) {
+    if (!entry.empty() && entry.front() == kUtf8Mark) {
+      set.insert(PathKey(WideOfUtf8(std::string_view(entry).substr(1))));
+      continue;
+    }
     set.insert(PathKey(AnsiToWide(entry)));
     // Only a name that may be a short one is looked up: under Wine each look-up
     // reads the whole folder.
     if (entry.find('~') == std::string::npos) continue;
-    const std::string longForm = LongPathOf(entry);
-    if (!longForm.empty()) set.insert(PathKey(AnsiToWide(longForm)));
+    const std::wstring longForm = LongFormOf(AnsiToWide(entry));
+    if (!longForm.empty()) set.insert(PathKey(longForm));
   }
   return set;
 }
@@ -288,7 +352,7 @@ bool DeleteFolderEntries(const std::wstring& folder, const std::wstring& pattern
     const std::wstring full = folder + entry.name;
     const std::wstring realFull = realFolder + L"\\" + LowerAsciiW(entry.name);
     const bool ok = GuardedOr(false, [&] {
-      if (IsNamedByPendingOperation(emptying, folderKey, entry.name)) return true;
+      if (IsNamedByPendingOperation(emptying, folderKey, entry.name, realFull)) return true;
       // Removed as a link at most; going through it would empty a place
       // that may lie anywhere on the machine.
       if (IsLinkEntry(entry.attributes)) return RemoveLinkInPlace(full, realFull);
@@ -332,6 +396,46 @@ void ReadPendingFromRegistry(std::vector<std::string>& list, bool shortForms) {
       if (!path.empty()) list.push_back(std::move(path));
     }
     return;
+  }
+}
+
+// A pending path as the emptying's list carries it: as it is when the ANSI
+// code page holds it, else byte 1 and its UTF-8 form (short forms would not
+// do: Wine's are hashed and two names may share one).
+std::string ListFormOf(const std::wstring& path) {
+  const std::string ansi = WideToAnsi(path);
+  if (AnsiToWide(ansi) == path) return ansi;
+  std::string marked(1, kUtf8Mark);
+  marked += Utf8Of(path);
+  return marked;
+}
+
+// The pending paths read in wide characters, so that a path outside the
+// ANSI code page is not lost on the way (the emptying's list).
+void ReadPendingPathsFromRegistry(std::vector<std::string>& list) {
+  RegKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  const std::wstring value = AnsiToWide(kPendingRenameValue);
+  DWORD size = 0;
+  if (::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr, nullptr, &size) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+  if (::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+    return;
+  }
+  data.resize(size / sizeof(wchar_t));
+  const std::string bytes = Utf8Of(data);
+  std::vector<std::string> paths = PendingRenamePaths(bytes);
+  for (std::string& other : PendingRenameOtherPaths(bytes)) paths.push_back(std::move(other));
+  for (const std::string& path : paths) {
+    std::string listed = ListFormOf(WideOfUtf8(path));
+    if (!listed.empty()) list.push_back(std::move(listed));
   }
 }
 
@@ -409,6 +513,7 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
     if (!realFolder) return false;
     top.reset();
     Emptying emptying{PendingSetOf(ignoreList), road};
+    emptying.pendingReal = RealPendingSetOf(emptying.pending);
     return DeleteFolderEntries(folder, AnsiToWide(mask.substr(given.size())), *realFolder,
                                removeFolder, emptying);
   });
@@ -458,7 +563,7 @@ void ReadPendingPaths(std::vector<std::string>& list) {
   const RestartRoad road = SystemRestartRoad();
   Guarded([&] {
     if (road.ntFamily) {
-      ReadPendingFromRegistry(list, false);
+      ReadPendingPathsFromRegistry(list);
     } else {
       ReadPendingFromWininit(list, road);
     }

@@ -66,8 +66,9 @@ std::optional<std::string> RealFolderPath(const std::string& folder);
 void ReadPendingOperations(std::vector<std::string>& list, const RestartRoad& road);
 void ReadPendingOperations(std::vector<std::string>& list);
 // The same paths as recorded (long forms on the NT family), without the short
-// form looked up for each: under Wine each look-up reads the whole folder.
-// DeleteFolderContents takes either list.
+// form looked up for each: under Wine each look-up reads the whole folder. A
+// path that the ANSI code page cannot hold comes as byte 1 followed by its
+// UTF-8 form. DeleteFolderContents takes either list.
 void ReadPendingPaths(std::vector<std::string>& list);
 
 // The short (8.3) form of a path, empty when it cannot be had.

@@ -16,12 +16,16 @@
 //                             exit 0 once a popup menu shows (10 s), else 1
 //   menu-pick N               choose the Nth item of the popup menu that shows
 //                             (N presses of the down key, then Enter); 1: no menu
+//   hold LIST EVENT           open every file named in LIST (UTF-8, one a line)
+//                             without delete sharing, write LIST.ready, and keep
+//                             them open until the event EVENT is set (10 min at most)
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/named_objects.h"
 #include "platform/system_facts.h"
@@ -87,6 +91,37 @@ int main(int argc, char** argv) {
     op.pFrom = doomed.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
     return ::SHFileOperationA(&op) == 0 ? 0 : 4;
+  }
+  if (command == "hold" && argc >= 4) {
+    HANDLE list = ::CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (list == INVALID_HANDLE_VALUE) return 3;
+    std::string text(1 << 20, '\0');
+    DWORD read = 0;
+    ::ReadFile(list, text.data(), DWORD(text.size()), &read, nullptr);
+    ::CloseHandle(list);
+    text.resize(read);
+    std::vector<HANDLE> held;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+      end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = text.substr(start, end - start);
+      if (line.empty()) continue;
+      std::wstring path(::MultiByteToWideChar(CP_UTF8, 0, line.data(), int(line.size()), nullptr, 0), L'\0');
+      ::MultiByteToWideChar(CP_UTF8, 0, line.data(), int(line.size()), path.data(), int(path.size()));
+      if (path.size() >= 240) path = L"\\\\?\\" + path;
+      held.push_back(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    for (HANDLE h : held) {
+      if (h == INVALID_HANDLE_VALUE) return 4;
+    }
+    HANDLE release = ::OpenEventA(SYNCHRONIZE, FALSE, argv[3]);
+    const std::string ready = std::string(argv[2]) + ".ready";
+    ::CloseHandle(::CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (release) ::WaitForSingleObject(release, 600000);
+    for (HANDLE h : held) ::CloseHandle(h);
+    return 0;
   }
   if (command == "tray-click" || command == "menu-pick") {
     auto openMenu = [] {
