@@ -131,7 +131,9 @@ HWND Button(HWND parent, const char* caption) {
         auto* s = reinterpret_cast<Search*>(p);
         char text[64] = {};
         ::GetWindowTextA(child, text, sizeof text);
-        if (std::string(text) == s->caption) s->found = child;
+        std::string plain(text);
+        std::erase(plain, '&');  // a button's mnemonic mark
+        if (plain == s->caption) s->found = child;
         return s->found == nullptr;
       },
       reinterpret_cast<LPARAM>(&search));

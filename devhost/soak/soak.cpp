@@ -276,7 +276,9 @@ HWND ButtonOf(HWND window, const char* caption) {
         auto* s = reinterpret_cast<Search*>(p);
         char text[256] = {};
         ::GetWindowTextA(w, text, sizeof text);
-        if (std::string(text) == s->caption) s->found = w;
+        std::string plain(text);
+        std::erase(plain, '&');  // a button's mnemonic mark
+        if (plain == s->caption) s->found = w;
         return s->found == nullptr;
       },
       reinterpret_cast<LPARAM>(&s));

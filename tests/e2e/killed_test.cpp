@@ -86,23 +86,6 @@ std::string TempFolder() {
   return temp;
 }
 
-// Windows' COM service forgets the class objects of a server that dies;
-// Wine's (rpcss.exe) keeps handing them out, so every later activation fails
-// with RPC_S_SERVER_UNAVAILABLE until the service starts again. Ending it
-// lets COM start it afresh on the next call, as Windows' own would be.
-void ForgetKilledServer() {
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snap, &entry); more; more = ::Process32Next(snap, &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, "rpcss.exe") != 0) continue;
-    KernelHandle service(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    if (service && ::TerminateProcess(service.get(), 1)) ::WaitForSingleObject(service.get(), kWaitMs);
-  }
-  ::CloseHandle(snap);
-}
-
 enum class Moment { kCleanUp, kAlert, kCookies, kRegistration };
 enum class Victim { kProgram, kHost };
 
@@ -125,7 +108,7 @@ class Killed : public ::testing::TestWithParam<KillCase> {
     ::ResetEvent(stop_.get());
     ::ResetEvent(shutdown_.get());
     test::EndStrayPrograms();
-    ForgetKilledServer();
+    test::ForgetKilledServers();
     ASSERT_TRUE(test::RunAndWait(Quoted(test::QbhostExe()) + " clear", kWaitMs).finished);
     ComPtr<ITB4Server> service = CreateHostService();
     ASSERT_TRUE(service);
@@ -155,7 +138,7 @@ class Killed : public ::testing::TestWithParam<KillCase> {
     ::SetEvent(shutdown_.get());
     test::WaitFor([] { return SentrovaProcesses().empty(); }, kWaitMs);
     test::EndStrayPrograms();
-    ForgetKilledServer();
+    test::ForgetKilledServers();
     ::ResetEvent(shutdown_.get());
     ::RemoveDirectoryA((TempFolder() + "killed-pass").c_str());
     test::RunAndWait(Quoted(test::SentrovaExe()) + " /regserver", kWaitMs);
@@ -240,7 +223,7 @@ TEST_P(Killed, TheNextRunIsWhole) {
     ASSERT_TRUE(::TerminateProcess(victim.get(), 1));
     ASSERT_EQ(::WaitForSingleObject(victim.get(), kWaitMs), WAIT_OBJECT_0);
   }
-  if (c.victim == Victim::kProgram) ForgetKilledServer();
+  if (c.victim == Victim::kProgram) test::ForgetKilledServers();
   // A program that outlived its host finishes starting first: Windows' COM
   // service would hold the next activation until then, while Wine's client
   // would start a second program beside it.

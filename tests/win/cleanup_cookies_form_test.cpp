@@ -96,6 +96,13 @@ struct Dialog {
   }
 };
 
+// Ends the pumping thread's wait: the loop looks at `done` after each
+// message, so a message must follow the store.
+void Finish(std::atomic<bool>& done, DWORD pumping) {
+  done = true;
+  ::PostThreadMessageA(pumping, WM_NULL, 0, 0);
+}
+
 class CookiesForm : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_TRUE(test::RegisterStandInHost()); }
@@ -116,6 +123,7 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
   TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
   ASSERT_NE(form, nullptr);
   std::atomic<bool> done{false};
+  const DWORD pumping = ::GetCurrentThreadId();
   std::thread driver([&] {
     Dialog d;
     EXPECT_TRUE(d.Open());
@@ -146,7 +154,7 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
     d.Click("Delete All");
     d.Click("Cancel");
     EXPECT_FALSE(::IsWindowVisible(d.window));
-    done = true;
+    Finish(done, pumping);
   });
   RunModalLoop([&] { return done.load(); });
   driver.join();
@@ -162,6 +170,7 @@ TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
   TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
   ASSERT_NE(form, nullptr);
   std::atomic<bool> done{false};
+  const DWORD pumping = ::GetCurrentThreadId();
   std::thread driver([&] {
     Dialog d;
     EXPECT_TRUE(d.Open());
@@ -171,7 +180,7 @@ TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
     d.Select("beta.sentrova-test");
     d.Click("Keep");
     d.Click("OK");
-    done = true;
+    Finish(done, pumping);
   });
   RunModalLoop([&] { return done.load(); });
   driver.join();

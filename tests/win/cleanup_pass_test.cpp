@@ -141,11 +141,26 @@ bool AnswerDuring(const std::function<void()>& pass, bool yes, bool tick) {
   return asked;
 }
 
-// Browser windows as the pass counts them; closing finds none to close.
+// An Internet Explorer window of the shell window collection; closing it
+// does nothing.
+struct IeWindow final : test::WebBrowserBase {
+  STDMETHODIMP get_FullName(BSTR* name) override {
+    *name = ::SysAllocString(L"C:\\Program Files\\Internet Explorer\\iexplore.exe");
+    return S_OK;
+  }
+};
+
+// Browser windows as the pass counts them.
 struct OpenWindows final : test::ShellWindowsBase {
   explicit OpenWindows(LONG n) : n(n) {}
   STDMETHODIMP get_Count(LONG* count) override {
     *count = n;
+    return S_OK;
+  }
+  STDMETHODIMP Item(VARIANT index, IDispatch** item) override {
+    *item = nullptr;
+    if (index.vt != VT_I4 || index.lVal < 0 || index.lVal >= n) return S_FALSE;
+    *item = new IeWindow;
     return S_OK;
   }
   LONG n;

@@ -92,15 +92,37 @@ inline std::vector<DWORD> SentrovaProcesses() {
   return ids;
 }
 
-// Ends every sentrova.exe that a test left running (bounded).
+// Windows' COM service forgets the class objects of a server that dies;
+// Wine's (rpcss.exe) keeps handing them out, so every later activation fails
+// with RPC_S_SERVER_UNAVAILABLE until the service starts again. Ending it
+// lets COM start it afresh on the next call, as Windows' own would be.
+inline void ForgetKilledServers() {
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snap, &entry); more; more = ::Process32Next(snap, &entry)) {
+    if (::lstrcmpiA(entry.szExeFile, "rpcss.exe") != 0) continue;
+    HANDLE service = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (!service) continue;
+    if (::TerminateProcess(service, 1)) ::WaitForSingleObject(service, 5000);
+    ::CloseHandle(service);
+  }
+  ::CloseHandle(snap);
+}
+
+// Ends every sentrova.exe that a test left running (bounded), and has COM
+// forget them, so that the next test's activation starts a new program.
 inline void EndStrayPrograms() {
+  bool killed = false;
   for (DWORD id : SentrovaProcesses()) {
     HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
     if (!h) continue;
-    ::TerminateProcess(h, 1);
+    killed = ::TerminateProcess(h, 1) || killed;
     ::WaitForSingleObject(h, 5000);
     ::CloseHandle(h);
   }
+  if (killed) ForgetKilledServers();
 }
 
 // The visible popup menu of a process (menus of other test programs may show
