@@ -1,7 +1,10 @@
-# Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix threads model).
+# Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix threads model);
+# mingw-w64-i686.cmake sets the 32-bit processor and prefix, then comes here.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+if(NOT TOOLCHAIN_PREFIX)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+  set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+endif()
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
