@@ -49,7 +49,7 @@ std::optional<std::string> TConfig::TryGetStr(std::string_view key, int32_t flag
   const HRESULT status = service_->ReadStr(pluginName_.get(), name.get(), flag, value.put());
   // A key the host does not hold reads as an empty text: only a failure of
   // the service itself leaves the caller without an answer.
-  if (status == kHostNoSuchValue) return std::string();
+  if (status == kHostKeyNotHeld) return std::string();
   if (FAILED(status)) return std::nullopt;
   return value.Ansi();
 }

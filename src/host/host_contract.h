@@ -27,19 +27,17 @@ extern const CLSID kHostServiceClassId;    // CoTB4Server {183643C8-EE67-4574-9A
 
 constexpr char kProgId[] = "BVRX.VRXObj4";
 constexpr char kPluginName[] = "VRX";
-// The status with which the host's service answers a read of a key it does
-// not hold (the value then carries the call default).
-inline const HRESULT kHostKeyNotHeld = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+// The status with which the host's service answers a read of a key its store
+// does not hold (neither written nor among the plug-in's defaults): an
+// answer, not a failure; the value then carries the call default.
+// HRESULT_FROM_WIN32(ERROR_NOT_FOUND).
+constexpr HRESULT kHostKeyNotHeld = static_cast<HRESULT>(0x80070490L);
 constexpr wchar_t kPluginNameW[] = L"VRX";
 
 // Named events that the host sets to stop the program.
 constexpr char kHostStopEvent[] = "TB4Stop";               // manual reset: every plug-in
 constexpr char kHostShutdownEvent[] = "TB4Shutdown_VRX";   // automatic reset: this plug-in
 
-// The status of a read of a key that the host's store does not hold (neither
-// written nor among the plug-in's defaults): an answer, not a failure.
-// HRESULT_FROM_WIN32(ERROR_NOT_FOUND).
-constexpr HRESULT kHostNoSuchValue = static_cast<HRESULT>(0x80070490L);
 
 // HKEY_LOCAL_MACHINE key of the host's per-plug-in values.
 constexpr char kHostPluginKey[] = "Software\\Quillbox\\PlugIns\\VRX\\";
