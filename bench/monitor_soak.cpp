@@ -17,6 +17,7 @@
 
 #include "monitor/catalogue.h"
 #include "monitor/scanner.h"
+#include "../devhost/common/child_window.h"
 
 using namespace sentrova;
 
@@ -120,29 +121,9 @@ HWND Visible(const char* caption) {
   return w && ::IsWindowVisible(w) ? w : nullptr;
 }
 
-HWND Button(HWND parent, const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } search{caption, nullptr};
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM p) CALLBACK -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char text[64] = {};
-        ::GetWindowTextA(child, text, sizeof text);
-        std::string plain(text);
-        std::erase(plain, '&');  // a button's mnemonic mark
-        if (plain == s->caption) s->found = child;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 bool Press(HWND parent, const char* caption) {
   HWND button = nullptr;
-  if (!WaitFor([&] { return (button = Button(parent, caption)) != nullptr; })) return false;
+  if (!WaitFor([&] { return (button = devhost::ChildByCaption(parent, caption)) != nullptr; })) return false;
   return ::PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
 }
 

@@ -33,6 +33,7 @@
 #include "platform/handle.h"
 #include "platform/named_objects.h"
 #include "platform/registry.h"
+#include "../common/child_window.h"
 
 namespace {
 
@@ -265,31 +266,11 @@ bool AlertShown() {
 }
 
 // A control of the window, at any depth, by its caption.
-HWND ButtonOf(HWND window, const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } s{caption, nullptr};
-  ::EnumChildWindows(
-      window,
-      [](HWND w, LPARAM p) CALLBACK -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char text[256] = {};
-        ::GetWindowTextA(w, text, sizeof text);
-        std::string plain(text);
-        std::erase(plain, '&');  // a button's mnemonic mark
-        if (plain == s->caption) s->found = w;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-
 // Presses a button of a visible window, as windriver does.
 bool Click(const char* caption, const char* button) {
   HWND window = ::FindWindowA(nullptr, caption);
   if (!window) return false;
-  HWND child = ButtonOf(window, button);
+  HWND child = devhost::ChildByCaption(window, button);
   if (!child) return false;
   ::PostMessageA(child, BM_CLICK, 0, 0);
   return true;

@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "../common/child_window.h"
+
 namespace {
 
 HWND Visible(const char* caption) {
@@ -32,26 +34,21 @@ bool WaitUntil(bool wantVisible, const char* caption, DWORD ms) {
   }
 }
 
+// A control found by its caption, or, when a class name is given, the first
+// whose class name contains it.
 HWND Child(HWND parent, const char* caption, const char* className) {
+  if (!className) return devhost::ChildByCaption(parent, caption);
   struct Search {
-    const char* caption;
     const char* className;
     HWND found;
-  } s{caption, className, nullptr};
+  } s{className, nullptr};
   ::EnumChildWindows(
       parent,
       [](HWND w, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[256] = {};
-        if (s->className) {
-          ::GetClassNameA(w, text, sizeof text);
-          if (std::string(text).find(s->className) != std::string::npos) s->found = w;
-        } else {
-          ::GetWindowTextA(w, text, sizeof text);
-          std::string plain(text);
-          std::erase(plain, '&');  // a button's mnemonic mark
-          if (plain == s->caption) s->found = w;
-        }
+        ::GetClassNameA(w, text, sizeof text);
+        if (std::string(text).find(s->className) != std::string::npos) s->found = w;
         return s->found == nullptr;
       },
       reinterpret_cast<LPARAM>(&s));
