@@ -20,6 +20,7 @@
 #include "platform/named_objects.h"
 #include "platform/registry.h"
 #include "toolkit/tray_icon.h"
+#include "../common/program_processes.h"
 
 namespace {
 
@@ -294,23 +295,10 @@ int Signal(const std::string& name, bool set) {
   return ok ? 0 : 1;
 }
 
-// The program's processes, found by executable name.
-std::vector<DWORD> ProgramProcesses() {
-  std::vector<DWORD> ids;
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snap, &entry); more; more = ::Process32Next(snap, &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, "sentrova.exe") == 0) ids.push_back(entry.th32ProcessID);
-  }
-  ::CloseHandle(snap);
-  return ids;
-}
 
 std::string ProcessList() {
   std::string text;
-  for (DWORD id : ProgramProcesses()) text += (text.empty() ? "" : ", ") + std::to_string(id);
+  for (DWORD id : devhost::ProgramProcesses()) text += (text.empty() ? "" : ", ") + std::to_string(id);
   return text.empty() ? "none" : text;
 }
 
@@ -412,7 +400,7 @@ class Session {
   // "disable") and waits (bounded) for the program's processes to end.
   void Stop(const char* eventName) {
     std::vector<HANDLE> processes;
-    for (DWORD id : ProgramProcesses()) {
+    for (DWORD id : devhost::ProgramProcesses()) {
       HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
       if (h) processes.push_back(h);
     }

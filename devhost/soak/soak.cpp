@@ -34,6 +34,7 @@
 #include "platform/named_objects.h"
 #include "platform/registry.h"
 #include "../common/child_window.h"
+#include "../common/program_processes.h"
 
 namespace {
 
@@ -82,18 +83,6 @@ std::string ExeDirectory() {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-std::vector<DWORD> ProgramProcesses() {
-  std::vector<DWORD> ids;
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snap, &entry); more; more = ::Process32Next(snap, &entry)) {
-    if (::lstrcmpiA(entry.szExeFile, "sentrova.exe") == 0) ids.push_back(entry.th32ProcessID);
-  }
-  ::CloseHandle(snap);
-  return ids;
-}
 
 DWORD ThreadCount(DWORD pid) {
   DWORD count = 0;
@@ -299,7 +288,7 @@ class Soak {
     service->Commit(ns.get());
     SetZoneValue(0);
     if (!OpenHost()) return false;
-    const std::vector<DWORD> ids = ProgramProcesses();
+    const std::vector<DWORD> ids = devhost::ProgramProcesses();
     if (ids.size() != 1) {
       std::printf("%zu sentrova.exe processes run, not one\n", ids.size());
       return false;
@@ -342,7 +331,7 @@ class Soak {
       last = now;
       if (same) break;
     }
-    const std::vector<DWORD> ids = ProgramProcesses();
+    const std::vector<DWORD> ids = devhost::ProgramProcesses();
     if (ids.size() != 1 || ids[0] != pid_) Missed("the same sentrova.exe process all along");
     return last;
   }

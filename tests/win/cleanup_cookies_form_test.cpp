@@ -116,16 +116,28 @@ class CookiesForm : public ::testing::Test {
     for (const std::string& url : kCookies) Wininet<Delete>("DeleteUrlCacheEntryA")(url.c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kStore);
   }
+  // Makes the dialog on this thread, as the program's main thread does, and
+  // pumps it while `user` drives it from another thread.
+  template <class User>
+  void Drive(User user) {
+    TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
+    ASSERT_NE(form, nullptr);
+    std::atomic<bool> done{false};
+    const DWORD pumping = ::GetCurrentThreadId();
+    std::thread driver([&] {
+      Dialog d;
+      user(d);
+      Finish(done, pumping);
+    });
+    RunModalLoop([&] { return done.load(); });
+    driver.join();
+    delete form;
+  }
   ComApartment com_;
 };
 
 TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
-  TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
-  ASSERT_NE(form, nullptr);
-  std::atomic<bool> done{false};
-  const DWORD pumping = ::GetCurrentThreadId();
-  std::thread driver([&] {
-    Dialog d;
+  Drive([](Dialog& d) {
     EXPECT_TRUE(d.Open());
     EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "Beta.Sentrova-Test:Keep",
                              "gamma.sentrova-test:Delete", "kept-only.sentrova-test:Keep"}));
@@ -154,11 +166,7 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
     d.Click("Delete All");
     d.Click("Cancel");
     EXPECT_FALSE(::IsWindowVisible(d.window));
-    Finish(done, pumping);
   });
-  RunModalLoop([&] { return done.load(); });
-  driver.join();
-  delete form;
   EXPECT_EQ(TConfig().GetStr("UserCookies", -1),
             "Beta.Sentrova-Test\nDelta.SENTROVA-test\ngamma.sentrova-test\n");
 }
@@ -167,12 +175,7 @@ TEST_F(CookiesForm, EditedRowsAreStoredByOkAndLeftAloneByCancel) {
 // row is on Delete, and OK stores the list.
 TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
   ::RegDeleteTreeA(HKEY_CURRENT_USER, kStore);
-  TCookiesForm* form = ProgramServices().CreateCookiesForm(nullptr);
-  ASSERT_NE(form, nullptr);
-  std::atomic<bool> done{false};
-  const DWORD pumping = ::GetCurrentThreadId();
-  std::thread driver([&] {
-    Dialog d;
+  Drive([](Dialog& d) {
     EXPECT_TRUE(d.Open());
     EXPECT_EQ(d.Own(), (Rows{"alpha.sentrova-test:Delete", "beta.sentrova-test:Delete",
                              "gamma.sentrova-test:Delete"}));
@@ -180,11 +183,7 @@ TEST_F(CookiesForm, AKeepListNeverWrittenIsAnEmptyOne) {
     d.Select("beta.sentrova-test");
     d.Click("Keep");
     d.Click("OK");
-    Finish(done, pumping);
   });
-  RunModalLoop([&] { return done.load(); });
-  driver.join();
-  delete form;
   EXPECT_EQ(TConfig().GetStr("UserCookies", -1), "beta.sentrova-test\n");
 }
 
