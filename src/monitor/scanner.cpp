@@ -128,26 +128,13 @@ RegKey OpenSettingsKey(const std::string& path) {
 struct ReadFailure {};
 std::optional<RawValue> QueryRaw(HKEY key, const char* name) {
   if (!key) return std::nullopt;
+  std::vector<char> data;
   DWORD type = 0;
-  DWORD size = 0;
-  LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+  // A value that grows while it is read is read again at its new size.
+  const LONG rc = QueryValueBytes(QueryOf(key, name), data, type);
   if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (rc != ERROR_SUCCESS) throw ReadFailure{};
-  // A value that grew after its size was asked for is read again at its
-  // new size, a few times over.
-  RawValue raw;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    raw.bytes.assign(size, '\0');
-    rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
-                            &size);
-    if (rc == ERROR_MORE_DATA) continue;
-    if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if (rc != ERROR_SUCCESS) throw ReadFailure{};
-    raw.type = type;
-    raw.bytes.resize(size);
-    return raw;
-  }
-  throw ReadFailure{};
+  return RawValue{type, std::string(data.begin(), data.end())};
 }
 
 bool WriteRaw(HKEY key, const char* name, const RawValue& value) {
