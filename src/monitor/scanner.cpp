@@ -550,9 +550,12 @@ bool StopScannerAndWait(TVRXScanner* scanner, DWORD timeoutMs) {
   return WaitForEnd(*control, timeoutMs);
 }
 
-bool ScannerThreadsRunning() {
+bool ReleaseLabelsAfterScanners() {
+  // Under the lock a scanner takes to register: none starts meanwhile.
   std::lock_guard<std::mutex> lock(gControlsMutex);
-  return !gControls.empty();
+  if (!gControls.empty()) return false;
+  State().LabelsList.clear();
+  return true;
 }
 
 bool SignalScannerReload() { return SignalEvent(kScannerReloadEvent); }

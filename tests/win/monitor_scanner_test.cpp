@@ -395,9 +395,13 @@ TEST_F(Scanner, StoppedWithAnOpenAlertItEndsAndAcceptsNothing) {
   Start();
   PutDword(3, "1A05", 3);
   ASSERT_NE(Alert(), nullptr);
+  // The labels stay while the scanner's thread may still show them.
+  EXPECT_FALSE(ReleaseLabelsAfterScanners());
+  EXPECT_FALSE(State().LabelsList.empty());
   // Shutdown closes the open alert, so the wait ends.
   EXPECT_TRUE(StopScannerAndWait(scanner_, 5000));
   EXPECT_EQ(State().Scanner.load(), nullptr);
+  EXPECT_TRUE(ReleaseLabelsAfterScanners() && State().LabelsList.empty());
   EXPECT_EQ(GetDword(3, "1A05"), 3u);
   // The next scanner asks about it again.
   Start();
