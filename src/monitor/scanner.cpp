@@ -12,6 +12,7 @@
 
 #include "branding/name_value_list.h"
 #include "branding/translate.h"
+#include "dialogs/ask_layout.h"
 #include "dialogs/ask_question.h"
 #include "monitor/alert_texts.h"
 #include "monitor/change_detection.h"
@@ -209,6 +210,7 @@ class TVRXScanner {
   void Reload();
   void Scan();
   void Report();
+  static void TellNotUndone();
   void LeaveUnanswered();
   void TakeUnanswered();
   void ShowChangeDetails(TControl& pressedButton);
@@ -420,7 +422,27 @@ void TVRXScanner::Report() {
   const bool closedByProgram = control_->stop;
   if (closedByProgram) return LeaveUnanswered();
   Guarded([&] { OpenKeys(); });
-  ApplyAnswer(restore, changes_, catalogue_, store_);
+  const std::vector<size_t> notUndone = ApplyAnswer(restore, changes_, catalogue_, store_);
+  // The values that stayed are accepted all the same (so they are not
+  // reported again), but the user who asked for them to be undone is told.
+  if (!notUndone.empty() && !Abandoned()) Guarded([] { TellNotUndone(); });
+}
+
+// An information with one "OK", on the scanner's thread like the alert, so
+// that stopping the scanner closes it too.
+void TVRXScanner::TellNotUndone() {
+  const std::string heading =
+      std::string{static_cast<char>(kOptionInfoOnly), static_cast<char>(kOptionNoCheckbox)} +
+      TranslateText("Some settings could not be restored");
+  const std::string body =
+      TranslateText("Sentrova could not undo some of the changes in Internet Explorer security "
+                    "settings: the settings may not be changed by your user account, or another "
+                    "program changed them again.") +
+      "\r\n\r\n" +
+      TranslateText("Sentrova will not report these changes again.");
+  bool unused = false;
+  AskQuestionSimple(TranslateText("Sentrova - Security Settings Changed"), heading, body, "",
+                    "ASKRESTORE", unused);
 }
 
 // The changes stay unanswered for the next scanner of the process, which
