@@ -196,9 +196,7 @@ void NormalRun(StartWatcher* watcher) {
     Guarded([&] { DestroyCookiesForm(st.CookiesForm.exchange(nullptr)); });
     Guarded([&] { DestroyMainWindow(st.MainWindow.exchange(nullptr)); });
     // A scanner that did not end in time may still show its labels.
-    Guarded([&] {
-      if (!ScannerThreadsRunning()) st.LabelsList.clear();
-    });
+    Guarded([] { ReleaseLabelsAfterScanners(); });
     if (IsXpClassSystem()) Guarded([] { DeactivateProcessVisualStyles(); });
   });
   ::Sleep(1000);

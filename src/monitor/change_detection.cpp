@@ -59,14 +59,20 @@ void CheckZone(int zone, const std::vector<TMonitoredSetting>& catalogue, Settin
   }
 }
 
-void ApplyAnswer(bool restore, const std::vector<TChangeAction>& changes,
-                 std::vector<TMonitoredSetting>& catalogue, SettingStore& store) {
-  for (const TChangeAction& c : changes) {
+std::vector<size_t> ApplyAnswer(bool restore, const std::vector<TChangeAction>& changes,
+                                std::vector<TMonitoredSetting>& catalogue, SettingStore& store) {
+  std::vector<size_t> notUndone;
+  for (size_t i = 0; i < changes.size(); ++i) {
+    const TChangeAction& c = changes[i];
     if (c.index < 0 || static_cast<size_t>(c.index) >= catalogue.size()) continue;
     TMonitoredSetting& s = catalogue[c.index];
-    if (restore && c.selected && c.oldValue != kUnreadableValue) store.Write(s, c.zone, c.oldValue);
+    const bool undo = restore && c.selected;
+    const bool written =
+        undo && c.oldValue != kUnreadableValue && store.Write(s, c.zone, c.oldValue);
     s.snapshot[c.zone] = store.Read(s, c.zone).value_or(kUnreadableValue);
+    if (undo && (!written || s.snapshot[c.zone] != c.oldValue)) notUndone.push_back(i);
   }
+  return notUndone;
 }
 
 }  // namespace sentrova

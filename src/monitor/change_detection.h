@@ -67,7 +67,10 @@ void CheckZone(int zone, const std::vector<TMonitoredSetting>& catalogue, Settin
 // selected change (an unreadable old value is never written); then, whatever
 // the answer, the snapshot of each changed setting takes the value read now
 // (kUnreadableValue when that read fails), so no change is reported twice.
-void ApplyAnswer(bool restore, const std::vector<TChangeAction>& changes,
-                 std::vector<TMonitoredSetting>& catalogue, SettingStore& store);
+// Returns the positions in `changes` of the selected changes that were not
+// undone: the write was refused, the value read back is not the old one, or
+// the old value was unreadable. Empty without `restore`.
+std::vector<size_t> ApplyAnswer(bool restore, const std::vector<TChangeAction>& changes,
+                                std::vector<TMonitoredSetting>& catalogue, SettingStore& store);
 
 }  // namespace sentrova

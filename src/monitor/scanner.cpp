@@ -12,6 +12,7 @@
 
 #include "branding/name_value_list.h"
 #include "branding/translate.h"
+#include "dialogs/ask_layout.h"
 #include "dialogs/ask_question.h"
 #include "monitor/alert_texts.h"
 #include "monitor/change_detection.h"
@@ -128,26 +129,13 @@ RegKey OpenSettingsKey(const std::string& path) {
 struct ReadFailure {};
 std::optional<RawValue> QueryRaw(HKEY key, const char* name) {
   if (!key) return std::nullopt;
+  std::vector<char> data;
   DWORD type = 0;
-  DWORD size = 0;
-  LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+  // A value that grows while it is read is read again at its new size.
+  const LONG rc = QueryValueBytes(QueryOf(key, name), data, type);
   if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (rc != ERROR_SUCCESS) throw ReadFailure{};
-  // A value that grew after its size was asked for is read again at its
-  // new size, a few times over.
-  RawValue raw;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    raw.bytes.assign(size, '\0');
-    rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.bytes.data()),
-                            &size);
-    if (rc == ERROR_MORE_DATA) continue;
-    if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if (rc != ERROR_SUCCESS) throw ReadFailure{};
-    raw.type = type;
-    raw.bytes.resize(size);
-    return raw;
-  }
-  throw ReadFailure{};
+  return RawValue{type, std::string(data.begin(), data.end())};
 }
 
 bool WriteRaw(HKEY key, const char* name, const RawValue& value) {
@@ -222,6 +210,7 @@ class TVRXScanner {
   void Reload();
   void Scan();
   void Report();
+  static void TellNotUndone();
   void LeaveUnanswered();
   void TakeUnanswered();
   void ShowChangeDetails(TControl& pressedButton);
@@ -433,7 +422,27 @@ void TVRXScanner::Report() {
   const bool closedByProgram = control_->stop;
   if (closedByProgram) return LeaveUnanswered();
   Guarded([&] { OpenKeys(); });
-  ApplyAnswer(restore, changes_, catalogue_, store_);
+  const std::vector<size_t> notUndone = ApplyAnswer(restore, changes_, catalogue_, store_);
+  // The values that stayed are accepted all the same (so they are not
+  // reported again), but the user who asked for them to be undone is told.
+  if (!notUndone.empty() && !Abandoned()) Guarded([] { TellNotUndone(); });
+}
+
+// An information with one "OK", on the scanner's thread like the alert, so
+// that stopping the scanner closes it too.
+void TVRXScanner::TellNotUndone() {
+  const std::string heading =
+      std::string{static_cast<char>(kOptionInfoOnly), static_cast<char>(kOptionNoCheckbox)} +
+      TranslateText("Some settings could not be restored");
+  const std::string body =
+      TranslateText("Sentrova could not undo some of the changes in Internet Explorer security "
+                    "settings: the settings may not be changed by your user account, or another "
+                    "program changed them again.") +
+      "\r\n\r\n" +
+      TranslateText("Sentrova will not report these changes again.");
+  bool unused = false;
+  AskQuestionSimple(TranslateText("Sentrova - Security Settings Changed"), heading, body, "",
+                    "ASKRESTORE", unused);
 }
 
 // The changes stay unanswered for the next scanner of the process, which
@@ -563,9 +572,12 @@ bool StopScannerAndWait(TVRXScanner* scanner, DWORD timeoutMs) {
   return WaitForEnd(*control, timeoutMs);
 }
 
-bool ScannerThreadsRunning() {
+bool ReleaseLabelsAfterScanners() {
+  // Under the lock a scanner takes to register: none starts meanwhile.
   std::lock_guard<std::mutex> lock(gControlsMutex);
-  return !gControls.empty();
+  if (!gControls.empty()) return false;
+  State().LabelsList.clear();
+  return true;
 }
 
 bool SignalScannerReload() { return SignalEvent(kScannerReloadEvent); }

@@ -54,9 +54,10 @@ TVRXScanner* StartScannerThread(ScannerConfigFactory configFactory);
 // timeoutMs for its thread. True when the thread has ended (or was unknown).
 bool StopScannerAndWait(TVRXScanner* scanner, DWORD timeoutMs);
 
-// True while a scanner thread of this process has not yet ended (a stopped
-// one may still be finishing a dialog that reads the process's labels).
-bool ScannerThreadsRunning();
+// Empties the process's labels list (ProcessState::LabelsList) once no
+// scanner thread of this process is left: a stopped one may still be
+// finishing a dialog that reads them. True when emptied.
+bool ReleaseLabelsAfterScanners();
 
 // Asks the running scanner to re-read its configuration and snapshot
 // (VRX4Scanner_ReloadEvent). True when the event was set.

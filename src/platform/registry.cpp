@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/handle.h"
@@ -19,34 +20,38 @@ RegKey OpenKey(HKEY root, std::string_view keyPath, REGSAM view) {
   return key;
 }
 
-// Text of raw value data up to its first NUL, never past the bytes read.
-std::string TextOf(const std::vector<char>& data, DWORD size) {
-  const size_t n = std::min<size_t>(size, data.size());
+// Text of raw value data up to its first NUL.
+std::string TextOf(const std::vector<char>& data) {
   size_t len = 0;
-  while (len < n && data[len] != '\0') ++len;
+  while (len < data.size() && data[len] != '\0') ++len;
   return std::string(data.data(), len);
 }
 
-// Reads a value's raw bytes: first into a buffer of 500 bytes, then, when the
-// value is larger, into one of the size the system reports. The value may
-// grow between the two queries, so a few rounds are allowed; each round reads
-// into a buffer at least as large as the size asked for.
-bool QueryValue(HKEY key, const std::string& name, std::vector<char>& data, DWORD& size,
-                DWORD& type) {
-  data.assign(kFirstReadSize, '\0');
-  for (int round = 0; round < 4; ++round) {
-    size = static_cast<DWORD>(data.size());
-    type = REG_NONE;
-    const LONG rc = ::RegQueryValueExA(key, name.c_str(), nullptr, &type,
-                                       reinterpret_cast<BYTE*>(data.data()), &size);
-    if (rc == ERROR_SUCCESS) return true;
-    if (rc != ERROR_MORE_DATA || size <= data.size()) return false;
-    data.assign(size, '\0');
-  }
-  return false;
+}  // namespace
+
+ValueQuery QueryOf(HKEY key, std::string name) {
+  return [key, name = std::move(name)](DWORD* type, BYTE* data, DWORD* size) {
+    return ::RegQueryValueExA(key, name.c_str(), nullptr, type, data, size);
+  };
 }
 
-}  // namespace
+LONG QueryValueBytes(const ValueQuery& query, std::vector<char>& data, DWORD& type) {
+  data.assign(kFirstReadSize, '\0');
+  LONG rc = ERROR_MORE_DATA;
+  for (int round = 0; round < 8; ++round) {
+    DWORD size = static_cast<DWORD>(data.size());
+    type = REG_NONE;
+    rc = query(&type, reinterpret_cast<BYTE*>(data.data()), &size);
+    if (rc == ERROR_SUCCESS) {
+      data.resize(std::min<size_t>(size, data.size()));
+      return rc;
+    }
+    // Anything but a larger size is an answer, not a race.
+    if (rc != ERROR_MORE_DATA || size <= data.size()) return rc;
+    data.assign(size, '\0');
+  }
+  return rc;
+}
 
 std::string ReadRegString(HKEY root, std::string_view keyPath, std::string_view valueName,
                           std::string_view def, REGSAM view) {
@@ -54,8 +59,9 @@ std::string ReadRegString(HKEY root, std::string_view keyPath, std::string_view 
   RegKey key = OpenKey(root, keyPath, view);
   if (!key) return result;
   std::vector<char> data;
-  DWORD size = 0, type = 0;
-  if (QueryValue(key.get(), std::string(valueName), data, size, type)) result = TextOf(data, size);
+  DWORD type = 0;
+  if (QueryValueBytes(QueryOf(key.get(), std::string(valueName)), data, type) == ERROR_SUCCESS)
+    result = TextOf(data);
   return result;
 }
 
@@ -92,10 +98,9 @@ int32_t ReadRegInteger(HKEY root, std::string_view keyPath, std::string_view val
       (type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN))
     return number;  // as stored: big-endian values are not swapped
   std::vector<char> data;
-  DWORD got = 0;
-  if (!QueryValue(key.get(), name, data, got, type)) return def;
+  if (QueryValueBytes(QueryOf(key.get(), name), data, type) != ERROR_SUCCESS) return def;
   int value = 0;
-  return ParseInt32(TextOf(data, got), value) ? value : def;
+  return ParseInt32(TextOf(data), value) ? value : def;
 }
 
 void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueName,

@@ -10,8 +10,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/reg_path.h"
 
@@ -35,6 +37,21 @@ int32_t ReadRegInteger(HKEY root, std::string_view keyPath, std::string_view val
 // Writes an 8-byte REG_BINARY value holding the little-endian IEEE double.
 void WriteRegFloat(HKEY root, std::string_view keyPath, std::string_view valueName,
                    bool createKey, double value);
+
+// One query of one value, with RegQueryValueExA's contract: `size` holds the
+// buffer's size going in and the value's size coming out.
+using ValueQuery = std::function<LONG(DWORD* type, BYTE* data, DWORD* size)>;
+
+// The query of `name` under an open key.
+ValueQuery QueryOf(HKEY key, std::string name);
+
+// Reads a value's raw bytes through `query`: first into a buffer of 500
+// bytes, then, when the value is larger, into one of the size the system
+// reports. The value may grow between two queries, so a few rounds are
+// allowed, each at the size last reported. On success `data` holds exactly
+// the bytes read. Returns the status of the last query (ERROR_MORE_DATA when
+// the value kept growing).
+LONG QueryValueBytes(const ValueQuery& query, std::vector<char>& data, DWORD& type);
 
 // Deletes the key with every subkey below it; a missing key is no error.
 void DeleteRegKey(HKEY root, std::string_view keyPath, REGSAM view = 0);

@@ -68,10 +68,10 @@ TEST(MonitorValues, RegistryValuesReadAndDescribeByTheEntrysRules) {
 }
 
 // A store whose values are set by the test; a missing value cannot be read,
-// and writes to a refused key do not happen.
+// writes to the refused key fail and those to the ignored key are lost.
 struct TableStore final : SettingStore {
   std::map<std::pair<std::string, int>, uint32_t> values;
-  std::string refused;
+  std::string refused, ignored;
   std::optional<uint32_t> Read(const TMonitoredSetting& s, int zone) override {
     auto it = values.find({s.key, zone});
     if (it == values.end()) return std::nullopt;
@@ -79,31 +79,35 @@ struct TableStore final : SettingStore {
   }
   bool Write(const TMonitoredSetting& s, int zone, uint32_t value) override {
     if (s.key == refused) return false;
-    values[{s.key, zone}] = value;
+    if (s.key != ignored) values[{s.key, zone}] = value;
     return true;
   }
 };
 
-TEST(ChangeDetection, FailuresWhileRestoringLeaveASettledSnapshot) {
+TEST(ChangeDetection, FailuresWhileRestoringAreToldAndLeaveASettledSnapshot) {
   std::vector<TMonitoredSetting> catalogue = BuildCatalogue();
   TableStore store;
-  for (const char* key : {"M_COOKIE_1", "M_COOKIE_SES1", "M_COOKIE_3"})
+  for (const char* key : {"M_COOKIE_1", "M_COOKIE_SES1", "M_COOKIE_3", "M_AX_DOWN_S"})
     for (int zone = 0; zone < kZoneCount; ++zone) store.values[{key, zone}] = 0;
-  ReloadSnapshot(catalogue, store,
-                 [](std::string_view key) { return key.substr(0, 8) == "M_COOKIE"; });
+  ReloadSnapshot(catalogue, store, [](std::string_view key) {
+    return key.substr(0, 8) == "M_COOKIE" || key == "M_AX_DOWN_S";
+  });
   EXPECT_FALSE(catalogue[3].enabled);      // M_COOKIE_SES3 cannot be read: off until a reload
   store.values[{"M_COOKIE_1", 3}] = 3;     // restored
   store.values[{"M_COOKIE_SES1", 3}] = 1;  // its write is refused
   store.values.erase({"M_COOKIE_3", 3});   // unreadable now
+  store.values[{"M_AX_DOWN_S", 3}] = 1;    // written, but set back at once
   store.refused = "M_COOKIE_SES1";
+  store.ignored = "M_AX_DOWN_S";
   std::vector<TChangeAction> changes;
   CheckZone(3, catalogue, store, changes);
-  ASSERT_EQ(changes.size(), 3u);
+  ASSERT_EQ(changes.size(), 4u);
   EXPECT_EQ(changes[2].newText, "Unknown");
   changes[2].selected = false;  // kept as it is: unreadable
-  ApplyAnswer(true, changes, catalogue, store);
+  EXPECT_EQ(ApplyAnswer(true, changes, catalogue, store), (std::vector<size_t>{1, 3}));
   EXPECT_EQ(store.values[std::make_pair(std::string("M_COOKIE_1"), 3)], 0u);
-  EXPECT_EQ(catalogue[1].snapshot[3], 1u);  // the value that stayed is accepted
+  EXPECT_EQ(catalogue[1].snapshot[3], 1u);  // the values that stayed are accepted
+  EXPECT_EQ(catalogue[4].snapshot[3], 1u);
   EXPECT_EQ(catalogue[2].snapshot[3], kUnreadableValue);
   changes.clear();
   CheckZone(3, catalogue, store, changes);
@@ -119,6 +123,7 @@ TEST(ChangeDetection, AnUnreadableOldValueIsNeverWrittenBack) {
   for (int zone = 0; zone < kZoneCount; ++zone) store.values[{"M_COOKIE_1", zone}] = 0;
   ReloadSnapshot(catalogue, store, [](std::string_view key) { return key == "M_COOKIE_1"; });
   std::vector<TChangeAction> changes;
+  std::vector<size_t> notUndone;
   for (const std::optional<uint32_t> now : {std::optional<uint32_t>(), std::optional<uint32_t>(1)}) {
     if (now)
       store.values[{"M_COOKIE_1", 3}] = *now;
@@ -127,9 +132,10 @@ TEST(ChangeDetection, AnUnreadableOldValueIsNeverWrittenBack) {
     changes.clear();
     CheckZone(3, catalogue, store, changes);
     ASSERT_EQ(changes.size(), 1u);
-    ApplyAnswer(now.has_value(), changes, catalogue, store);  // "No", then "Yes"
+    notUndone = ApplyAnswer(now.has_value(), changes, catalogue, store);  // "No", then "Yes"
   }
   EXPECT_EQ(changes[0].oldValue, kUnreadableValue);
+  EXPECT_EQ(notUndone, std::vector<size_t>{0});  // the "Yes" could not be carried out
   EXPECT_EQ((store.values[{"M_COOKIE_1", 3}]), 1u);
   EXPECT_EQ(catalogue[0].snapshot[3], 1u);
 }

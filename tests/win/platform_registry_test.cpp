@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/handle.h"
 #include "platform/registry.h"
 #include "support/win_support.h"
 
@@ -102,6 +103,42 @@ TEST(ReadRegInteger, DwordTextAndOtherData) {
 
   EXPECT_EQ(ReadRegInteger(HKEY_CURRENT_USER, k.path(), "absent", 9), 9);
   EXPECT_EQ(ReadRegInteger(HKEY_CURRENT_USER, k.Sub("absent"), "Dword", 9), 9);
+}
+
+// Another program rewrites the value at a new length right after each query
+// that answered "more data", so that it is never the size last reported.
+TEST(QueryValueBytes, AValueResizedBetweenQueriesIsReadAgainAtItsNewSize) {
+  struct Case {
+    int change, rewrites;  // bytes added (or taken) by each rewrite; -1: for ever
+    LONG rc;
+  };
+  const Case cases[] = {
+      {600, 1, ERROR_SUCCESS}, {3000, 2, ERROR_SUCCESS}, {-580, 1, ERROR_SUCCESS},
+      {100, -1, ERROR_MORE_DATA}};
+  ScratchKey k;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change * c.rewrites);
+    std::string value(600, 'a');
+    SetRaw(k.path(), "V", REG_BINARY, value.data(), 600);
+    RegKey key;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, k.path().c_str(), 0, KEY_READ, key.put()), 0);
+    int rewrites = 0;
+    const ValueQuery query = [&](DWORD* type, BYTE* data, DWORD* size) {
+      const LONG rc = QueryOf(key.get(), "V")(type, data, size);
+      if (rc == ERROR_MORE_DATA && rewrites != c.rewrites) {
+        value.assign(value.size() + c.change, static_cast<char>('b' + rewrites++ % 20));
+        SetRaw(k.path(), "V", REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+      }
+      return rc;
+    };
+    std::vector<char> data;
+    DWORD type = 0;
+    const LONG rc = QueryValueBytes(query, data, type);
+    EXPECT_EQ(rc, c.rc);
+    if (rc == ERROR_SUCCESS)
+      EXPECT_TRUE(std::string(data.begin(), data.end()) == value && type == REG_BINARY)
+          << data.size() << " bytes read of " << value.size();
+  }
 }
 
 TEST(WriteRegString, CreateFlagDecidesWhetherMissingKeysAreMade) {
