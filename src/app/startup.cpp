@@ -42,13 +42,6 @@ constexpr DWORD kComFlags = COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY;
 // and ends only through the run loop's stop conditions.
 bool MayShutDownOnLastRelease() { return false; }
 
-// The clean-up that finishes after a restart: the typed-address list and the
-// URL history, which the browser held during the pass that offered it.
-void CleanUpAfterRestart() {
-  Guarded([] { WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls); });
-  Guarded(ClearUrlHistory);
-}
-
 TMainForm* CreateMainWindow() {
   auto* form = new TMainForm();
   form->onTrayRemoved = [] { ProgramServices().UpdateToolbarMenu(State().TrayShown); };
@@ -251,6 +244,8 @@ int RunProgram(const std::string& commandLineArguments, StartWatcher* watcher) {
     case StartCommand::kCleanUp:
       Guarded([] {
         ComApartment com(COINIT_MULTITHREADED);
+        // The typed-address list and the URL history, which the browser held
+        // during the pass that offered it; its report is stored like a pass's.
         CleanUpAfterRestart();
       });
       break;

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <urlhist.h>
 
+#include <algorithm>
+
 #include "branding/translate.h"
 #include "cleanup/after_restart.h"
 #include "cleanup/clean_places.h"
@@ -69,18 +71,24 @@ bool Ask(const Question& question, bool& ticked) {
                            question.picture, ticked);
 }
 
-// The names under an open key, gathered whole before anyone deletes.
-std::vector<std::string> ValueNames(HKEY key) {
-  std::vector<std::string> names;
+struct ValueEntry {
+  std::string name;
+  DWORD bytes;  // the size of its data
+};
+
+// The values under an open key, gathered whole before anyone deletes.
+std::vector<ValueEntry> ValueEntries(HKEY key) {
+  std::vector<ValueEntry> values;
   char name[16384];
   for (DWORD index = 0;; ++index) {
     DWORD length = sizeof name;
-    const LONG rc = ::RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    DWORD bytes = 0;
+    const LONG rc = ::RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, &bytes);
     if (rc == ERROR_MORE_DATA) continue;
     if (rc != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
+    values.push_back(ValueEntry{std::string(name, length), bytes});
   }
-  return names;
+  return values;
 }
 
 std::vector<std::string> SubkeyNames(HKEY key) {
@@ -116,6 +124,70 @@ bool IsCookieEntry(const TEntryInfo& entry) {
          StartsWithNoCase(entry.SourceUrlName, "Cookie:");
 }
 
+// Adds the values of the key `path` below `parent`, and of every key below
+// it, to the tally.
+void TallyKeyTree(HKEY parent, const std::string& path, ItemTally& tally, int depth = 0) {
+  RegKey key;
+  if (depth > 512 ||
+      ::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    return;
+  }
+  for (const ValueEntry& value : ValueEntries(key.get())) tally.Add(value.bytes);
+  for (const std::string& name : SubkeyNames(key.get())) {
+    TallyKeyTree(key.get(), name, tally, depth + 1);
+  }
+}
+
+// The URL history service, or nothing where there is none.
+ComPtr<IUrlHistoryStg2> UrlHistory() {
+  ComPtr<IUrlHistoryStg2> history;
+  if (FAILED(::CoCreateInstance(kUrlHistoryClass, nullptr,
+                                CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUrlHistoryStg2,
+                                history.put_void()))) {
+    return {};
+  }
+  return history;
+}
+
+// The entries the history service lists (0 when it lists none or cannot).
+uint64_t HistoryEntries(IUrlHistoryStg2* history) {
+  ComPtr<IEnumSTATURL> entries;
+  if (FAILED(history->EnumUrls(entries.put())) || !entries) return 0;
+  uint64_t count = 0;
+  for (;;) {
+    STATURL entry{};
+    entry.cbSize = sizeof entry;
+    ULONG fetched = 0;
+    if (entries->Next(1, &entry, &fetched) != S_OK || fetched != 1) break;
+    ::CoTaskMemFree(entry.pwcsUrl);
+    ::CoTaskMemFree(entry.pwcsTitle);
+    ++count;
+  }
+  return count;
+}
+
+// What the recycle bins of every drive hold; nothing when it cannot be asked.
+std::optional<ItemTally> RecycleBinContents(HMODULE shell) {
+  using QueryBin = HRESULT(WINAPI*)(LPCSTR, SHQUERYRBINFO*);
+  const auto query = reinterpret_cast<QueryBin>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(shell, "SHQueryRecycleBinA")));
+  SHQUERYRBINFO info{};
+  info.cbSize = sizeof info;
+  if (query == nullptr || FAILED(query(nullptr, &info))) return std::nullopt;
+  ItemTally contents;
+  contents.count = static_cast<uint64_t>(std::max<int64_t>(info.i64NumItems, 0));
+  contents.bytes = static_cast<uint64_t>(std::max<int64_t>(info.i64Size, 0));
+  return contents;
+}
+
+// What went between two looks: before minus after, never below nothing.
+ItemTally Gone(const ItemTally& before, const ItemTally& after) {
+  ItemTally gone;
+  gone.count = before.count > after.count ? before.count - after.count : 0;
+  gone.bytes = before.bytes > after.bytes ? before.bytes - after.bytes : 0;
+  return gone;
+}
+
 void Broadcast() {
   DWORD_PTR result = 0;
   ::SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG,
@@ -125,6 +197,11 @@ void Broadcast() {
 }  // namespace
 
 void WipeRegistryKey(HKEY root, std::string_view keyPath) {
+  ItemTally unused;
+  WipeRegistryKey(root, keyPath, CleanMode::kPass, unused);
+}
+
+void WipeRegistryKey(HKEY root, std::string_view keyPath, CleanMode mode, ItemTally& tally) {
   Guarded([&] {
     RegKey key;
     if (::RegOpenKeyExA(root, NormalizeKeyPath(keyPath).c_str(), 0, KEY_ALL_ACCESS, key.put()) !=
@@ -132,11 +209,21 @@ void WipeRegistryKey(HKEY root, std::string_view keyPath) {
       return;
     }
     // Deleting while listing by rising index would skip every other entry.
-    for (const std::string& name : ValueNames(key.get())) {
-      ::RegDeleteValueA(key.get(), name.c_str());
+    for (const ValueEntry& value : ValueEntries(key.get())) {
+      if (mode == CleanMode::kPreview ||
+          ::RegDeleteValueA(key.get(), value.name.c_str()) == ERROR_SUCCESS) {
+        tally.Add(value.bytes);
+      }
     }
     for (const std::string& name : SubkeyNames(key.get())) {
-      Guarded([&] { ::RegDeleteTreeA(key.get(), name.c_str()); });
+      Guarded([&] {
+        ItemTally below;
+        TallyKeyTree(key.get(), name, below);
+        if (mode == CleanMode::kPreview ||
+            ::RegDeleteTreeA(key.get(), name.c_str()) == ERROR_SUCCESS) {
+          tally.Add(below);
+        }
+      });
     }
   });
 }
@@ -164,13 +251,22 @@ void CollectHistoryFolders(std::vector<std::string>& folders) {
 
 void ClearUrlHistory() {
   Guarded([] {
-    ComPtr<IUrlHistoryStg2> history;
-    if (FAILED(::CoCreateInstance(kUrlHistoryClass, nullptr,
-                                  CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUrlHistoryStg2,
-                                  history.put_void()))) {
+    if (ComPtr<IUrlHistoryStg2> history = UrlHistory()) history->ClearHistory();
+  });
+}
+
+void ClearUrlHistory(CleanMode mode, ItemTally& tally) {
+  Guarded([&] {
+    ComPtr<IUrlHistoryStg2> history = UrlHistory();
+    if (!history) return;
+    const uint64_t before = HistoryEntries(history.get());
+    if (mode == CleanMode::kPreview) {
+      tally.count += before;
       return;
     }
     history->ClearHistory();
+    const uint64_t after = HistoryEntries(history.get());
+    if (before > after) tally.count += before - after;
   });
 }
 
@@ -225,6 +321,12 @@ void DeleteCookiesExceptKept(const std::optional<std::string>& keepList) {
 }
 
 void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCacheCalls& calls) {
+  ItemTally unused;
+  DeleteCookiesExceptKept(keepList, calls, CleanMode::kPass, unused);
+}
+
+void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCacheCalls& calls,
+                             CleanMode mode, ItemTally& tally) {
   if (!keepList) return;
   Guarded([&] {
     const std::vector<std::string> kept = KeepListLines(LowerAscii(*keepList));
@@ -235,25 +337,39 @@ void DeleteCookiesExceptKept(const std::optional<std::string>& keepList, UrlCach
                             TFilterOption::SPARSE_ENTRY});
     if (!cache.LibraryFound()) return;
     // Gather first: a deletion inside the enumeration could move its place.
-    std::vector<std::string> doomed;
+    std::vector<std::pair<std::string, uint32_t>> doomed;
     cache.ForEachEntry([&](const TEntryInfo& entry) {
       if (!IsKeptHost(kept, CookieHostOf(entry.SourceUrlName))) {
-        doomed.push_back(entry.SourceUrlName);
+        doomed.emplace_back(entry.SourceUrlName, entry.Size);
       }
     });
-    for (const std::string& url : doomed) cache.DeleteEntry(url);
+    for (const auto& [url, size] : doomed) {
+      if (mode == CleanMode::kPreview || cache.DeleteEntry(url) == 0) tally.Add(size);
+    }
   });
 }
 
 void EmptyRecycleBin() {
-  Guarded([] {
+  ItemTally unused;
+  EmptyRecycleBin(CleanMode::kPass, unused);
+}
+
+void EmptyRecycleBin(CleanMode mode, ItemTally& tally) {
+  Guarded([&] {
     ModuleHandle shell(::LoadLibraryA("Shell32.dll"));
     if (!shell) return;
+    const std::optional<ItemTally> before = RecycleBinContents(shell.get());
+    if (mode == CleanMode::kPreview) {
+      if (before) tally.Add(*before);
+      return;
+    }
     using EmptyBin = HRESULT(WINAPI*)(HWND, LPCSTR, DWORD);
     const auto empty =
         reinterpret_cast<EmptyBin>(reinterpret_cast<void (*)()>(
             ::GetProcAddress(shell.get(), "SHEmptyRecycleBinA")));
     if (empty != nullptr) empty(nullptr, nullptr, SHERB_NOCONFIRMATION);
+    const std::optional<ItemTally> after = RecycleBinContents(shell.get());
+    if (before && after) tally.Add(Gone(*before, *after));
   });
 }
 
@@ -306,11 +422,30 @@ bool IsChosenFolderSafe(const std::string& folder,
 
 bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
                        const std::vector<std::string>& protectedFolders) {
+  ItemTally unused;
+  return EmptyChosenFolder(folder, ignoreList, protectedFolders, CleanMode::kPass, unused);
+}
+
+bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>* ignoreList,
+                       const std::vector<std::string>& protectedFolders, CleanMode mode,
+                       ItemTally& tally) {
   return GuardedOr(false, [&] {
     const std::string given = Trim(folder);
     if (given.empty() || !IsChosenFolderSafe(given, protectedFolders)) return false;
-    return DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList);
+    return DeleteFolderContents(WithBackslash(given) + "*.*", false, ignoreList,
+                                SystemRestartRoad(), mode, tally);
   });
+}
+
+void CleanUpAfterRestart() noexcept {
+  CleanReport report;
+  Guarded([&] {
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls, CleanMode::kPass,
+                    report.Item("IE_BAR"));
+  });
+  Guarded([&] { ClearUrlHistory(CleanMode::kPass, report.Item("IE_HIST")); });
+  report.when = NowLocal();
+  Guarded([&] { TConfig().SetStr(kLastCleanKey, EncodeCleanReport(report), true); });
 }
 
 // --- the pass ---
@@ -318,43 +453,64 @@ bool EmptyChosenFolder(const std::string& folder, const std::vector<std::string>
 bool TClean::Item(std::string_view key) { return GetBool(key, kItemDefault); }
 
 void TClean::Run(bool interactive) noexcept {
+  report_ = CleanReport{};
+  ran_ = false;
   Guarded([&] {
     KernelHandle mutex(::CreateMutexA(nullptr, FALSE, kCleanMutexName));
     if (!mutex) return;
     if (::GetLastError() == ERROR_ALREADY_EXISTS) return;  // another pass runs
     const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-      // An error escaping a step ends the pass; the end below still runs.
-      Guarded([&] { Steps(interactive); });
+      ran_ = true;
+      // An error escaping a step ends the pass; the end below still runs and
+      // stores what the steps removed until then.
+      Guarded([&] { Steps(interactive, CleanMode::kPass); });
+      report_.when = NowLocal();
+      Guarded([&] { SetStr(kLastCleanKey, EncodeCleanReport(report_), true); });
     }
     ::ReleaseMutex(mutex.get());
     Guarded(Broadcast);
   });
 }
 
-void TClean::Steps(bool interactive) {
+CleanReport TClean::Preview() noexcept {
+  report_ = CleanReport{};
+  Guarded([&] { Steps(false, CleanMode::kPreview); });
+  return report_;
+}
+
+// The items in the pass's order; each selected item gets its tally (0/0 when
+// nothing is found), an unselected one none.
+void TClean::Steps(bool interactive, CleanMode mode) {
+  const bool pass = mode == CleanMode::kPass;
   const bool bar = Item("IE_BAR");
   const bool history = Item("IE_HIST");
-  if (interactive && (bar || history)) AskToCloseBrowsers();
+  if (pass && interactive && (bar || history)) AskToCloseBrowsers();
   startTime_ = NowLocal();
 
-  if (Item("IE_BAR")) WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls);
+  auto tally = [&](std::string_view key) -> ItemTally& { return report_.Item(key); };
+  if (Item("IE_BAR")) {
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kTypedUrls, mode, tally("IE_BAR"));
+  }
   const bool historyCleared = Item("IE_HIST");
   if (historyCleared) {
     CollectHistoryFolders(historyFolders_);
-    ClearUrlHistory();
+    ClearUrlHistory(mode, tally("IE_HIST"));
   }
   if (Item("IE_TEMP")) {
     TIECache cache;
     cache.SetSearchPattern(TSearchPattern::spAll);
     cache.SetFilterOptions({TFilterOption::NORMAL_ENTRY, TFilterOption::STABLE_ENTRY,
                             TFilterOption::STICKY_ENTRY, TFilterOption::SPARSE_ENTRY});
-    cache.DeleteAllEntries(IsCookieEntry);
+    cache.DeleteAllEntries(mode, tally("IE_TEMP"), IsCookieEntry);
   }
-  if (Item("IE_FILLPASS")) WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kStoredPasswords);
-  if (Item("IE_FILLFORM")) CleanStoredForms();
+  if (Item("IE_FILLPASS")) {
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kStoredPasswords, mode, tally("IE_FILLPASS"));
+  }
+  if (Item("IE_FILLFORM")) CleanStoredForms(mode, tally("IE_FILLFORM"));
   if (Item("IE_COOKIES")) {
-    DeleteCookiesExceptKept(TryGetStr(config_keys::kUserCookies, kItemDefault));
+    DeleteCookiesExceptKept(TryGetStr(config_keys::kUserCookies, kItemDefault), SystemUrlCache(),
+                            mode, tally("IE_COOKIES"));
   }
   // What a pending restart operation names stays in every folder emptied,
   // not only in Temp: the restart would otherwise miss the file it renames.
@@ -362,36 +518,42 @@ void TClean::Steps(bool interactive) {
     std::vector<std::string> pending;
     ReadPendingPaths(pending);
     EmptyChosenFolder(ReadRegString(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", ""),
-                      &pending, ProtectedFolders());
+                      &pending, ProtectedFolders(), mode, tally("WIN_DOC"));
   }
   if (Item("WIN_DOWN")) {
+    ItemTally& down = tally("WIN_DOWN");
     TIECache cache;
     cache.SetSearchPattern(TSearchPattern::spAll);
     cache.SetFilterOptions({TFilterOption::OCX_ENTRY});
-    cache.DeleteAllEntries();
+    cache.DeleteAllEntries(mode, down);
     std::vector<std::string> pending;
     ReadPendingPaths(pending);
     EmptyChosenFolder(
         ReadRegString(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", ""),
-        &pending, ProtectedFolders());
+        &pending, ProtectedFolders(), mode, down);
   }
   if (Item("WIN_RUN")) {
-    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru);
-    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchBarFiles);
+    ItemTally& run = tally("WIN_RUN");
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kRunMru, mode, run);
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchBarFiles, mode, run);
   }
   if (Item("WIN_SEARCH")) {
-    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchAssistant);
-    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kDocFind);
+    ItemTally& search = tally("WIN_SEARCH");
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kSearchAssistant, mode, search);
+    WipeRegistryKey(HKEY_CURRENT_USER, clean_keys::kDocFind, mode, search);
   }
-  if (Item("WIN_RECYCLE")) EmptyRecycleBin();
+  if (Item("WIN_RECYCLE")) EmptyRecycleBin(mode, tally("WIN_RECYCLE"));
   if (Item("WIN_TEMP")) {
+    ItemTally& temporary = tally("WIN_TEMP");
     std::vector<std::string> ignore;
     ReadPendingPaths(ignore);
     char temp[261] = {};
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
-    if (n > 0 && n < sizeof temp) EmptyChosenFolder(temp, &ignore, ProtectedFolders());
+    if (n > 0 && n < sizeof temp) {
+      EmptyChosenFolder(temp, &ignore, ProtectedFolders(), mode, temporary);
+    }
   }
-  if (historyCleared) OfferAfterRestart();
+  if (pass && historyCleared) OfferAfterRestart();
 }
 
 int TClean::BrowserWindowCount() {
@@ -414,7 +576,11 @@ void TClean::AskToCloseBrowsers() {
   if (BrowserWindowCount() > 0) ::Sleep(kCloseWaitMs);
 }
 
-void TClean::CleanStoredForms() {
+// On the NT family the stored forms are counted as handed over: the values
+// under the key given to the host's service, read through the registry, in
+// both modes; the service deletes them later, out of the pass's sight.
+// Elsewhere a pass counts the values of the key it deleted.
+void TClean::CleanStoredForms(CleanMode mode, ItemTally& tally) {
   if (IsNtPlatform()) {
     RegKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, clean_keys::kProtectedStorage, 0, KEY_READ,
@@ -424,6 +590,8 @@ void TClean::CleanStoredForms() {
     const std::vector<std::string> users = SubkeyNames(key.get());
     if (users.empty()) return;
     const std::string& user = users.front();
+    TallyKeyTree(key.get(), user, tally);
+    if (mode == CleanMode::kPreview) return;
     // The key lies in another account's hive; the host's service, which runs
     // with the rights for it, deletes it when the event is set.
     // In the 32-bit view, where the (32-bit) host's service looks.
@@ -438,7 +606,14 @@ void TClean::CleanStoredForms() {
   // Without a user name the key would be the whole provider key, every
   // user's stored forms: nothing is deleted then.
   if (!::GetUserNameA(name, &length) || name[0] == 0) return;
-  DeleteRegKey(HKEY_LOCAL_MACHINE, std::string(clean_keys::kProtectedStorage) + "\\" + name);
+  const std::string storage = std::string(clean_keys::kProtectedStorage) + "\\" + name;
+  ItemTally stored, left;
+  TallyKeyTree(HKEY_LOCAL_MACHINE, storage, stored);
+  if (mode == CleanMode::kPass) {
+    DeleteRegKey(HKEY_LOCAL_MACHINE, storage);
+    TallyKeyTree(HKEY_LOCAL_MACHINE, storage, left);
+  }
+  tally.Add(Gone(stored, left));
 }
 
 void TClean::OfferAfterRestart() {

@@ -22,10 +22,27 @@ namespace sentrova {
 
 inline constexpr char kLastCleanKey[] = "LAST_CLEAN";
 
+// How a clean-up step goes over its places. Each step walks them once, the
+// same way in both modes, and tallies as it goes: a preview removes nothing
+// and counts what a pass would remove; a pass removes and counts only what
+// really went (a file handed to the restart processing, an entry whose
+// deletion failed, is not counted).
+enum class CleanMode { kPreview, kPass };
+
 struct ItemTally {
   std::string key;  // the item's configuration key, "IE_TEMP"
   uint64_t count = 0;
   uint64_t bytes = 0;
+
+  // One thing of `size` bytes found or removed.
+  void Add(uint64_t size) {
+    ++count;
+    bytes += size;
+  }
+  void Add(const ItemTally& other) {
+    count += other.count;
+    bytes += other.bytes;
+  }
 };
 
 struct CleanReport {

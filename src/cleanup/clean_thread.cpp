@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <thread>
 
 #include "cleanup/clean.h"
@@ -17,15 +18,18 @@ namespace {
 constexpr DWORD kRunMutexWaitMs = 100;
 
 // Runs the pass with COM for this thread; uninitialises only what it
-// initialised.
-void RunPass(bool interactive) {
+// initialised. The pass's report when it ran.
+std::optional<CleanReport> RunPass(bool interactive) {
+  std::optional<CleanReport> report;
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY);
   Guarded([&] {
     TClean clean;
     State().CleanInProgress = true;
     clean.Run(interactive);
+    if (clean.Ran()) report = clean.Report();
   });
   if (SUCCEEDED(com)) ::CoUninitialize();
+  return report;
 }
 
 }  // namespace
@@ -39,8 +43,10 @@ bool RunCleanWorker(bool interactive, const std::shared_ptr<BusyIndicator>& busy
     // ours now.
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
     if (busy) Guarded([&] { busy->ShowBusy(); });
-    Guarded([&] { RunPass(interactive); });
+    std::optional<CleanReport> report;
+    Guarded([&] { report = RunPass(interactive); });
     State().CleanInProgress = false;
+    if (busy && report) Guarded([&] { busy->CleanUpEnded(LastCleanLine(*report)); });
     // The sign goes back before the mutex is free: a request in between would
     // otherwise remember the busy sign as the one to restore.
     if (busy) Guarded([&] { busy->ShowIdle(); });

@@ -142,6 +142,12 @@ DWORD TIECache::DeleteEntry(const std::string& sourceUrlName) {
 }
 
 void TIECache::DeleteAllEntries(const std::function<bool(const TEntryInfo&)>& keep) {
+  ItemTally unused;
+  DeleteAllEntries(CleanMode::kPass, unused, keep);
+}
+
+void TIECache::DeleteAllEntries(CleanMode mode, ItemTally& tally,
+                                const std::function<bool(const TEntryInfo&)>& keep) {
   Guarded([&] {
     if (!LibraryFound()) return;
     if (FindFirstEntry(0) == 0) {
@@ -153,7 +159,12 @@ void TIECache::DeleteAllEntries(const std::function<bool(const TEntryInfo&)>& ke
       // on would spin for ever.
       int failures = 0;
       for (;;) {
-        if (!keep || !keep(currentEntry_)) DeleteEntry(currentEntry_.SourceUrlName);
+        if (!keep || !keep(currentEntry_)) {
+          const uint32_t size = currentEntry_.Size;  // a deletion clears the entry
+          if (mode == CleanMode::kPreview || DeleteEntry(currentEntry_.SourceUrlName) == 0) {
+            tally.Add(size);
+          }
+        }
         const DWORD error = FindNextEntry();
         if (error == kCacheNoMoreItems) break;
         if (error == 0) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cleanup/cache_filter.h"
+#include "cleanup/clean_report.h"
 #include "cleanup/url_cache_calls.h"
 #include "platform/date_time.h"
 
@@ -76,6 +77,11 @@ class TIECache {
   // that `keep` (when given) holds on to; entries that cannot be deleted (in
   // use) are skipped. Closes the enumeration.
   void DeleteAllEntries(const std::function<bool(const TEntryInfo&)>& keep = {});
+  // The same walk in either mode: a preview deletes nothing and tallies each
+  // entry that a pass would delete; a pass tallies each entry whose deletion
+  // succeeded. An entry's bytes are its Size.
+  void DeleteAllEntries(CleanMode mode, ItemTally& tally,
+                        const std::function<bool(const TEntryInfo&)>& keep = {});
   // Hands every entry that matches the pattern and filter to `visit`, then
   // closes the enumeration. A failed step is tried again, and an entry that
   // grew between the size query and the fetch is fetched with its new size;

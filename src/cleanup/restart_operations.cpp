@@ -168,10 +168,12 @@ bool IsLinkEntry(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE
 
 // What one emptying needs on its way down: the paths that pending restart
 // operations name (PathKey forms, long and short), hashed so that each entry
-// costs one look-up.
+// costs one look-up; whether it removes or only counts, and its tally.
 struct Emptying {
   std::unordered_set<std::wstring> pending;
   const RestartRoad& road;
+  CleanMode mode;
+  ItemTally& tally;
   // The same paths where they really lie (RealLocationOf forms), so that a
   // folder reached through a link keeps what an operation names by the
   // other way.
@@ -280,9 +282,11 @@ void DeferDeletion(const std::wstring& path, const RestartRoad& road) {
 // marked for deletion on it. `expected` is where the file must really be (its
 // folder's real location and its name): under Wine a link to a file looks
 // like a plain file, so a file that really lies elsewhere is left alone. A
-// file that is locked is handed to the restart processing.
+// file that is locked is handed to the restart processing (by a pass) and
+// not counted. A preview opens the file just as the pass does, so a file
+// that the pass could not delete now is not counted by it either.
 bool DeleteFileInPlace(const std::wstring& full, const std::wstring& expected, DWORD attributes,
-                       const RestartRoad& road) {
+                       uint64_t bytes, Emptying& emptying) {
   const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   FileHandle file = OpenEntry(full, DELETE | (readOnly ? FILE_WRITE_ATTRIBUTES : 0), 0);
   if (!file) {
@@ -291,10 +295,14 @@ bool DeleteFileInPlace(const std::wstring& full, const std::wstring& expected, D
     if (!probe) return ::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (RealLocationOf(probe.get()) != expected) return false;
     probe.reset();
-    DeferDeletion(full, road);
+    if (emptying.mode == CleanMode::kPass) DeferDeletion(full, emptying.road);
     return false;
   }
   if (RealLocationOf(file.get()) != expected) return false;
+  if (emptying.mode == CleanMode::kPreview) {
+    emptying.tally.Add(bytes);
+    return true;
+  }
   if (readOnly) {
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
@@ -303,27 +311,36 @@ bool DeleteFileInPlace(const std::wstring& full, const std::wstring& expected, D
   FILE_DISPOSITION_INFO disposition{TRUE};
   if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
                                    sizeof disposition)) {
+    emptying.tally.Add(bytes);
     return true;  // gone when the handle closes
   }
   file.reset();
-  DeferDeletion(full, road);
+  DeferDeletion(full, emptying.road);
   return false;
 }
 
 // Removes a link itself, through a handle opened on the link and confirmed to
 // be where the link lies. Removing it by name would let the system follow it:
-// Wine's RemoveDirectory removes an empty folder that a link leads to.
-bool RemoveLinkInPlace(const std::wstring& full, const std::wstring& expected) {
+// Wine's RemoveDirectory removes an empty folder that a link leads to. A link
+// counts as one thing of 0 bytes, whatever it leads to.
+bool RemoveLinkInPlace(const std::wstring& full, const std::wstring& expected,
+                       Emptying& emptying) {
   FileHandle link = OpenEntry(full, DELETE, FILE_FLAG_BACKUP_SEMANTICS);
   if (!link || RealLocationOf(link.get()) != expected) return false;
   FILE_DISPOSITION_INFO disposition{TRUE};
-  return ::SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
-                                      sizeof disposition) != FALSE;
+  if (emptying.mode == CleanMode::kPass &&
+      !::SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+    return false;
+  }
+  emptying.tally.Add(0);
+  return true;
 }
 
 struct FolderEntry {
   std::wstring name;
   DWORD attributes;
+  uint64_t bytes;
 };
 
 std::vector<FolderEntry> ListWithAttributes(const std::wstring& mask) {
@@ -335,14 +352,16 @@ std::vector<FolderEntry> ListWithAttributes(const std::wstring& mask) {
   do {
     const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
-    entries.push_back(FolderEntry{std::wstring(name), data.dwFileAttributes});
+    entries.push_back(FolderEntry{std::wstring(name), data.dwFileAttributes,
+                                  (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
   } while (::FindNextFileW(find, &data));
   ::FindClose(find);
   return entries;
 }
 
 // Empties `folder` (long-path prefixed, with its trailing backslash) for the
-// file pattern `pattern`; `realFolder` is where the folder really is.
+// file pattern `pattern`; `realFolder` is where the folder really is. A
+// preview goes the same way and leaves the folders as they are.
 bool DeleteFolderEntries(const std::wstring& folder, const std::wstring& pattern,
                          const std::wstring& realFolder, bool removeFolder, Emptying& emptying) {
   bool result = true;
@@ -355,16 +374,16 @@ bool DeleteFolderEntries(const std::wstring& folder, const std::wstring& pattern
       if (IsNamedByPendingOperation(emptying, folderKey, entry.name, realFull)) return true;
       // Removed as a link at most; going through it would empty a place
       // that may lie anywhere on the machine.
-      if (IsLinkEntry(entry.attributes)) return RemoveLinkInPlace(full, realFull);
+      if (IsLinkEntry(entry.attributes)) return RemoveLinkInPlace(full, realFull, emptying);
       if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return DeleteFolderEntries(full + L"\\", L"*", realFull, true, emptying);
       }
-      return DeleteFileInPlace(full, realFull, entry.attributes, emptying.road);
+      return DeleteFileInPlace(full, realFull, entry.attributes, entry.bytes, emptying);
     });
     if (!ok) result = false;
   }
 
-  if (result) {
+  if (result && emptying.mode == CleanMode::kPass) {
     const std::wstring target = FolderArgumentW(folder);
     result = ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
     if (result && removeFolder) result = ::RemoveDirectoryW(target.c_str()) != FALSE;
@@ -495,6 +514,13 @@ bool ListFolderEntries(const std::string& mask, DWORD attributes, std::vector<st
 
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList, const RestartRoad& road) {
+  ItemTally unused;
+  return DeleteFolderContents(mask, removeFolder, ignoreList, road, CleanMode::kPass, unused);
+}
+
+bool DeleteFolderContents(const std::string& mask, bool removeFolder,
+                          const std::vector<std::string>* ignoreList, const RestartRoad& road,
+                          CleanMode mode, ItemTally& tally) {
   return GuardedOr(false, [&] {
     // The folder in its long form, so that the names found in it compare
     // with the long forms of the pending paths.
@@ -512,7 +538,7 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
         top ? RealLocationOf(top.get()) : std::optional<std::wstring>();
     if (!realFolder) return false;
     top.reset();
-    Emptying emptying{PendingSetOf(ignoreList), road};
+    Emptying emptying{PendingSetOf(ignoreList), road, mode, tally};
     emptying.pendingReal = RealPendingSetOf(emptying.pending);
     return DeleteFolderEntries(folder, AnsiToWide(mask.substr(given.size())), *realFolder,
                                removeFolder, emptying);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "cleanup/clean_report.h"
+
 namespace sentrova {
 
 struct RestartRoad {
@@ -55,6 +57,14 @@ bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList, const RestartRoad& road);
 bool DeleteFolderContents(const std::string& mask, bool removeFolder,
                           const std::vector<std::string>* ignoreList);
+// The same walk in either mode (see CleanMode). It tallies each file (its
+// size) and each link (0 bytes) that a pass removes; folders are not
+// counted. A preview opens each entry as the pass does and changes nothing:
+// no deletion, no attribute, nothing handed to the restart processing; it
+// answers whether everything would go.
+bool DeleteFolderContents(const std::string& mask, bool removeFolder,
+                          const std::vector<std::string>* ignoreList, const RestartRoad& road,
+                          CleanMode mode, ItemTally& tally);
 
 // Where a folder really is: its full path with every link on the way to it
 // resolved ("C:\..."), in UTF-8; nothing when it cannot be opened.

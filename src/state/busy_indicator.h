@@ -4,6 +4,8 @@
 // shuts down during a pass (it then does nothing).
 #pragma once
 
+#include <string>
+
 namespace sentrova {
 
 class BusyIndicator {
@@ -13,6 +15,10 @@ class BusyIndicator {
   virtual void ShowBusy() = 0;
   // Puts the remembered image back.
   virtual void ShowIdle() = 0;
+  // A pass ran and removed what `line` says ("Last clean-up: ..."); called
+  // between ShowBusy and ShowIdle, on the worker's thread, only when the
+  // pass ran. Does nothing unless a sign wants to tell the user.
+  virtual void CleanUpEnded(const std::string& line) { (void)line; }
 };
 
 }  // namespace sentrova

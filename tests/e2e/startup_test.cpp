@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "cleanup/clean_report.h"
+#include "host/config.h"
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/handle.h"
@@ -144,7 +146,8 @@ TEST_F(Startup, ClassKeysThatCannotBeWrittenLeaveTheProgramServing) {
 }
 
 // The clean-up after a restart empties the typed addresses and clears the
-// URL history (through the test double of the history service).
+// URL history (through the test double of the history service), and stores
+// its report as a pass does.
 TEST_F(Startup, CleanupEmptiesTypedAddressesAndHistory) {
   constexpr char kTyped[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
   constexpr char kHistoryServer[] =
@@ -155,9 +158,13 @@ TEST_F(Startup, CleanupEmptiesTypedAddressesAndHistory) {
                     static_cast<DWORD>(double_.size() + 1));
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kHistoryServer, "ThreadingModel", REG_SZ, "Both", 5);
   ::RegDeleteTreeA(HKEY_CURRENT_USER, kDoubleKey);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, kTyped);  // what other tests left
   for (const char* name : {"url1", "url2"}) {
     ::RegSetKeyValueA(HKEY_CURRENT_USER, kTyped, name, REG_SZ, "http://typed.example/", 22);
   }
+  const std::string urls = std::string(kDoubleKey) + "\\Urls";
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, urls.c_str(), "http://seen.example/", REG_SZ, "", 1);
+  TConfig().SetStr(kLastCleanKey, "", true);
 
   const test::ChildResult r = test::RunAndWait(Quoted(SentrovaExe()) + " /cleanup", kWaitMs);
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kHistoryServer, nullptr, REG_SZ, "urlmon.dll", 11);
@@ -174,6 +181,10 @@ TEST_F(Startup, CleanupEmptiesTypedAddressesAndHistory) {
   ::RegGetValueA(HKEY_CURRENT_USER, kDoubleKey, "Cleared", RRF_RT_REG_DWORD, nullptr, &cleared,
                  &size);
   EXPECT_EQ(cleared, 1u);
+  std::optional<CleanReport> report = DecodeCleanReport(TConfig().GetStr(kLastCleanKey, -1));
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->Item("IE_BAR").count, 2u);
+  EXPECT_EQ(report->Item("IE_HIST").count, 1u);
   EXPECT_TRUE(SentrovaProcesses().empty());
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace sentrova::test {
 
@@ -45,6 +46,59 @@ class ScratchDir {
 // Writes a file (creating nothing else); false on failure.
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+
+// A symbolic link to a folder, removed again at the end of the test. Wine's
+// CreateSymbolicLinkA does nothing, so under Wine the link is made on the
+// Unix side (a Unix link shows to Win32 as a folder with the reparse-point
+// attribute), and removed there too.
+class FolderLink {
+ public:
+  FolderLink(const std::string& link, const std::string& target) : link_(link) {
+    if (unixName_ && spawn_) {
+      const std::string unixTarget = UnixPath(target);
+      unixLink_ = UnixPath(link);
+      if (unixTarget.empty() || unixLink_.empty()) return;
+      Run({"/bin/ln", "-s", unixTarget, unixLink_});
+    } else {
+      ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+  }
+  ~FolderLink() {
+    if (!unixLink_.empty()) Run({"/bin/rm", "-f", unixLink_});
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+
+  bool IsLink() const {
+    const DWORD attributes = ::GetFileAttributesA(link_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
+ private:
+  using UnixNameFn = char*(CDECL*)(LPCWSTR);
+  using SpawnFn = LONG(CDECL*)(char* const[], int);
+
+  std::string UnixPath(const std::string& path) const {
+    const std::wstring wide(path.begin(), path.end());
+    char* name = unixName_(wide.c_str());
+    if (!name) return {};
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+  }
+  void Run(std::vector<std::string> args) const {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    spawn_(argv.data(), 1);  // waits for the command to end
+  }
+
+  std::string link_, unixLink_;
+  UnixNameFn unixName_ = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  SpawnFn spawn_ = reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+};
 
 // A started child process.
 struct ChildResult {

@@ -11,9 +11,11 @@
 
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "cleanup/clean.h"
+#include "cleanup/clean_report.h"
 #include "cleanup/clean_thread.h"
 #include "cleanup/restart_operations.h"
 #include "host/config_keys.h"
@@ -60,6 +62,13 @@ bool InCache(const std::string& url) {
   DWORD size = 0;
   ::GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
   return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+// Sends a file to the recycle bin; true when it went.
+bool Recycle(const std::string& path) {
+  const std::string from = path + '\0';
+  SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str()};
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  return ::SHFileOperationA(&op) == 0;
 }
 std::string TrashFile(const std::string& name) {
   char data[MAX_PATH] = {};
@@ -243,10 +252,7 @@ TEST_F(CleanPassTest, EachItemRemovesExactlyItsTraces) {
   items.push_back({"WIN_RECYCLE",
                    [&] {
                      WriteFileText(outside.File("binned.txt"), "b");
-                     const std::string from = outside.File("binned.txt") + '\0';
-                     SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str()};
-                     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-                     ::SHFileOperationA(&op);
+                     Recycle(outside.File("binned.txt"));
                    },
                    [] { return FileExists(TrashFile("binned.txt")); }});
   items.push_back({"IE_HIST", [&] { AddContainer(history.File("c")); },
@@ -273,6 +279,79 @@ TEST_F(CleanPassTest, EachItemRemovesExactlyItsTraces) {
   EXPECT_TRUE(FileExists(activeX + "x.ocx"));
   EXPECT_EQ(DoubleNumber("Cleared"), 1u);
   ::DeleteFileA((activeX + "x.ocx").c_str());
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, clean_keys::kProtectedStorage);
+}
+
+// Traces of every item, as the demonstration plants them, with what must
+// stay: a kept cookie, a file that a pending operation names and a link out
+// of Temp. The preview counts exactly what the pass then removes and
+// reports, item by item, and removes nothing itself.
+TEST_F(CleanPassTest, PreviewCountsWhatThePassRemoves) {
+  ScratchDir recent, downloads, temp, outside;
+  std::string activeX = downloads.path();
+  activeX.pop_back();
+  SetText(HKEY_CURRENT_USER, clean_keys::kShellFolders, "Recent", recent.path());
+  SetText(HKEY_LOCAL_MACHINE, clean_keys::kInternetSettings, "ActiveXCache", activeX);
+  ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+  Select("");
+  TConfig config;
+  for (const char* item : config_keys::kCleanUpItems) config.SetBool(item, true, true);
+  config.SetStr(config_keys::kUserCookies, "kept.sentrova.test", true);
+  TClean().Run(false);  // what earlier tests left in the cache and the bin
+
+  const std::string storage = std::string(clean_keys::kProtectedStorage) + "\\S-1-5-21-7";
+  for (const char* url : {"http://a.test/", "http://bb.test/"})
+    SetText(HKEY_CURRENT_USER, clean_keys::kTypedUrls, url + 7, url);
+  SetText(HKEY_CURRENT_USER, clean_keys::kStoredPasswords, "pw", "123");
+  SetText(HKEY_CURRENT_USER, storage + "\\Data", "form", "stored form");
+  SetText(HKEY_CURRENT_USER, clean_keys::kRunMru, "a", "notepad");
+  SetText(HKEY_CURRENT_USER, std::string(clean_keys::kSearchAssistant) + "\\5603", "0", "photos");
+  for (const char* url : {"http://a.test/", "http://b.test/", "http://c.test/"})
+    SetText(HKEY_CURRENT_USER, std::string(kDoubleKey) + "\\Urls", url, "");  // the history
+  for (const char* url : {"http://temp.sentrova.test/page", "Cookie:user@kept.sentrova.test/",
+                          "Cookie:user@gone.sentrova.test/"})
+    AddCacheEntry(url);  // 6 bytes each
+  WriteFileText(recent.File("doc.lnk"), "12345");
+  WriteFileText(downloads.File("control.ocx"), "123");
+  WriteFileText(outside.File("binned.txt"), "1234");
+  ASSERT_TRUE(Recycle(outside.File("binned.txt")));
+  ::CreateDirectoryA(temp.File("session").c_str(), nullptr);
+  WriteFileText(temp.File("session\\page.tmp"), "1234567");
+  WriteFileText(temp.File("pending.tmp"), "pending");
+  ASSERT_TRUE(::MoveFileExA(temp.File("pending.tmp").c_str(), nullptr, 5));  // at the restart
+  WriteFileText(outside.File("target.txt"), "not in Temp");
+  // Under Wine the link stays (it cannot be opened as itself) and counts
+  // nothing; what it leads to is never counted.
+  const std::string target = outside.path().substr(0, outside.path().size() - 1);
+  test::FolderLink link(temp.File("link-to-outside"), target);
+  ASSERT_TRUE(link.IsLink());
+
+  using Row = std::tuple<std::string, uint64_t, uint64_t>;
+  auto rows = [](const CleanReport& report) {
+    std::vector<Row> rows;
+    for (const ItemTally& item : report.items) rows.emplace_back(item.key, item.count, item.bytes);
+    return rows;
+  };
+  const std::vector<Row> planted = {
+      {"IE_BAR", 2, 15 + 16}, {"IE_HIST", 3, 0},   {"IE_TEMP", 1, 6},     {"IE_FILLPASS", 1, 4},
+      {"IE_FILLFORM", 1, 12}, {"IE_COOKIES", 1, 6}, {"WIN_DOC", 1, 5},    {"WIN_DOWN", 1, 3},
+      {"WIN_RUN", 1, 8},      {"WIN_SEARCH", 1, 7}, {"WIN_RECYCLE", 1, 4}, {"WIN_TEMP", 1, 7}};
+  TClean preview;
+  EXPECT_EQ(rows(preview.Preview()), planted);
+  TClean().Run(false);
+  const std::optional<CleanReport> stored = DecodeCleanReport(config.GetStr(kLastCleanKey, -1));
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(rows(*stored), planted);
+  // All went but the stored forms, which wait for the host's service.
+  for (const Row& row : rows(preview.Preview())) {
+    const bool forms = std::get<0>(row) == "IE_FILLFORM";
+    EXPECT_EQ(std::get<1>(row) + std::get<2>(row), forms ? 13u : 0u) << std::get<0>(row);
+  }
+  EXPECT_TRUE(InCache("Cookie:user@kept.sentrova.test/"));
+  EXPECT_TRUE(FileExists(temp.File("pending.tmp")));
+  EXPECT_TRUE(FileExists(outside.File("target.txt")));
+  DeleteCookiesExceptKept(std::string());
+  ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenameValue);
   ::RegDeleteTreeA(HKEY_CURRENT_USER, clean_keys::kProtectedStorage);
 }
 
@@ -351,8 +430,10 @@ TEST_F(CleanPassTest, APassWhileAnotherRunsDoesNothing) {
   WriteFileText(temp.File("a.tmp"), "a");
   Select("WIN_TEMP");
   HANDLE other = ::CreateMutexA(nullptr, FALSE, kCleanMutexName);
+  TConfig().SetStr(kLastCleanKey, "", true);
   TClean().Run(false);
   EXPECT_TRUE(FileExists(temp.File("a.tmp")));
+  EXPECT_EQ(TConfig().GetStr(kLastCleanKey, -1), "");  // no report of a pass that did not run
   ::CloseHandle(other);
   TClean().Run(false);
   EXPECT_FALSE(FileExists(temp.File("a.tmp")));
@@ -484,8 +565,11 @@ TEST_F(CleanPassTest, AHundredRequestsAtOnceMakeOnePass) {
       const test::ChildResult r = test::RunAndWait(probe + " mutex VRX_Run_Clean_Mtx", 60000);
       heldAtIdle = r.started && r.finished && r.exitCode == 0;
     }
+    void CleanUpEnded(const std::string& line) override {
+      ended += line.rfind("Last clean-up: ", 0) == 0;
+    }
     std::string probe;
-    std::atomic<int> busy{0}, finished{0};
+    std::atomic<int> busy{0}, finished{0}, ended{0};
     std::atomic<bool> heldAtIdle{false};
   };
   auto sign = std::make_shared<Sign>(probe);
@@ -499,6 +583,7 @@ TEST_F(CleanPassTest, AHundredRequestsAtOnceMakeOnePass) {
   for (std::thread& request : requests) request.join();
   EXPECT_EQ(passes, 1);
   EXPECT_EQ(sign->busy, 1);
+  EXPECT_EQ(sign->ended, 1);
   EXPECT_TRUE(sign->heldAtIdle);
   // A run mutex abandoned by a process that ended holding it counts as free.
   ASSERT_TRUE(test::RunAndWait(probe + " abandon VRX_Run_Clean_Mtx", 60000).finished);

@@ -27,6 +27,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 using test::FileExists;
+using test::FolderLink;
 using test::ScratchDir;
 using test::WriteFileText;
 
@@ -130,59 +131,6 @@ std::string ReadText(const std::string& path) {
   text.resize(read);
   return text;
 }
-
-// A symbolic link to a folder, removed again at the end of the test. Wine's
-// CreateSymbolicLinkA does nothing, so under Wine the link is made on the
-// Unix side (a Unix link shows to Win32 as a folder with the reparse-point
-// attribute), and removed there too.
-class FolderLink {
- public:
-  FolderLink(const std::string& link, const std::string& target) : link_(link) {
-    if (unixName_ && spawn_) {
-      const std::string unixTarget = UnixPath(target);
-      unixLink_ = UnixPath(link);
-      if (unixTarget.empty() || unixLink_.empty()) return;
-      Run({"/bin/ln", "-s", unixTarget, unixLink_});
-    } else {
-      ::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-    }
-  }
-  ~FolderLink() {
-    if (!unixLink_.empty()) Run({"/bin/rm", "-f", unixLink_});
-  }
-  FolderLink(const FolderLink&) = delete;
-  FolderLink& operator=(const FolderLink&) = delete;
-
-  bool IsLink() const {
-    const DWORD attributes = ::GetFileAttributesA(link_.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  }
-
- private:
-  using UnixNameFn = char*(CDECL*)(LPCWSTR);
-  using SpawnFn = LONG(CDECL*)(char* const[], int);
-
-  std::string UnixPath(const std::string& path) const {
-    const std::wstring wide(path.begin(), path.end());
-    char* name = unixName_(wide.c_str());
-    if (!name) return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return result;
-  }
-  void Run(std::vector<std::string> args) const {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    spawn_(argv.data(), 1);  // waits for the command to end
-  }
-
-  std::string link_, unixLink_;
-  UnixNameFn unixName_ = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  SpawnFn spawn_ = reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
-};
 
 TEST(DeleteFileOrDefer, UnlockedFileIsDeletedNowAndNotScheduled) {
   PendingValueGuard guard;
@@ -382,8 +330,9 @@ TEST(DeleteFolderContents, EmptyOrMissingFolder) {
   EXPECT_FALSE(DeleteFolderContents(empty + "\\*.*", false, nullptr, kNtRoad));
 }
 
-// The folder shapes the emptying meets: for each, what goes and what must
-// survive. `temp` is emptied (unless a row names another folder); `outside`
+// The folder shapes the emptying meets: for each, what goes, what must
+// survive and how many things (files and links) a preview and then the pass
+// count. `temp` is emptied (unless a row names another folder); `outside`
 // and `profile` lie elsewhere, `profile` standing for a protected folder.
 struct Scene {
   ScratchDir temp, outside, profile;
@@ -414,6 +363,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
     const char* name;
     std::function<void(Scene&)> make;
     std::function<Strings(Scene&)> survive, gone;
+    uint64_t count;
     std::function<bool(Scene&)> also = [](Scene&) { return true; };
   };
   const Shape shapes[] = {
@@ -426,14 +376,15 @@ TEST(EmptyChosenFolder, FolderShapes) {
          s.Link(s.temp.File("hollow-link"), s.outside.File("hollow"));
        },
        [](Scene& s) { return Strings{s.outside.File("precious.txt"), s.outside.File("hollow")}; },
-       [](Scene&) { return Strings{}; }},
+       [](Scene&) { return Strings{}; },
+       0},  // Wine opens a link's target even as itself: the links stay
       {"a link to a file",
        [](Scene& s) {
          WriteFileText(s.outside.File("precious.txt"), "keep");
          s.Link(s.temp.File("precious-link.txt"), s.outside.File("precious.txt"));
        },
        [](Scene& s) { return Strings{s.outside.File("precious.txt")}; },
-       [](Scene&) { return Strings{}; }},
+       [](Scene&) { return Strings{}; }, 0},
       {"a top folder that is a link to a harmless place",
        [](Scene& s) {
          WriteFileText(s.outside.File("junk.tmp"), "j");
@@ -441,7 +392,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
          s.target = s.temp.File("ramdisk");
        },
        [](Scene& s) { return Strings{s.outside.path()}; },
-       [](Scene& s) { return Strings{s.outside.File("junk.tmp")}; }},
+       [](Scene& s) { return Strings{s.outside.File("junk.tmp")}; }, 1},
       {"a top folder that is a link to a protected one",
        [](Scene& s) {
          WriteFileText(s.profile.File("mine.doc"), "keep");
@@ -449,7 +400,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
          s.target = s.temp.File("to-profile");
        },
        [](Scene& s) { return Strings{s.profile.File("mine.doc")}; },
-       [](Scene&) { return Strings{}; }},
+       [](Scene&) { return Strings{}; }, 0},
       {"a linked parent leading into a protected folder",
        [](Scene& s) {
          WriteFileText(s.profile.File("mine.doc"), "keep");
@@ -459,7 +410,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
          s.target = s.temp.File("settings") + profile.substr(slash);
        },
        [](Scene& s) { return Strings{s.profile.File("mine.doc")}; },
-       [](Scene&) { return Strings{}; }},
+       [](Scene&) { return Strings{}; }, 0},
       {"files and a folder named by pending operations",
        [](Scene& s) {
          MakeFolder(s.temp.File("staged"));
@@ -471,7 +422,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
        [](Scene& s) {
          return Strings{s.temp.File("staged\\inside.tmp"), s.temp.File("named.tmp")};
        },
-       [](Scene& s) { return Strings{s.temp.File("free.tmp")}; }},
+       [](Scene& s) { return Strings{s.temp.File("free.tmp")}; }, 1},
       {"a locked file is deferred",
        [](Scene& s) {
          WriteFileText(s.temp.File("held.tmp"), "h");
@@ -479,6 +430,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
        },
        [](Scene& s) { return Strings{s.temp.File("held.tmp")}; },
        [](Scene&) { return Strings{}; },
+       0,
        [](Scene& s) { return TimesScheduled(s.temp.File("held.tmp")) == 1; }},
       {"read-only, hidden and system files",
        [](Scene& s) {
@@ -493,7 +445,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
        [](Scene&) { return Strings{}; },
        [](Scene& s) {
          return Strings{s.temp.File("ro.tmp"), s.temp.File("hidden.tmp"), s.temp.File("system.tmp")};
-       }},
+       }, 3},
       {"a path longer than 260 characters and names outside the ANSI code page",
        [](Scene& s) {
          std::wstring deep = Wide(Bare(s.temp.path()));
@@ -508,6 +460,7 @@ TEST(EmptyChosenFolder, FolderShapes) {
        },
        [](Scene&) { return Strings{}; },
        [](Scene&) { return Strings{}; },
+       3,
        [](Scene& s) {
          return !WideExists(Wide(s.temp.path()) + kNonAnsi) &&
                 !WideExists(Wide(s.temp.path()) + kNonAnsi + L"-dir") &&
@@ -519,7 +472,13 @@ TEST(EmptyChosenFolder, FolderShapes) {
     Scene scene;
     shape.make(scene);
     const std::string target = scene.target.empty() ? scene.temp.path() : scene.target;
-    EmptyChosenFolder(target, &scene.pending, {scene.profile.path()});
+    // The preview first: it must leave everything for the pass to find.
+    ItemTally preview, pass;
+    EmptyChosenFolder(target, &scene.pending, {scene.profile.path()}, CleanMode::kPreview, preview);
+    EmptyChosenFolder(target, &scene.pending, {scene.profile.path()}, CleanMode::kPass, pass);
+    EXPECT_EQ(pass.count, shape.count);
+    EXPECT_EQ(preview.count, pass.count);
+    EXPECT_EQ(preview.bytes, pass.bytes);
     for (const std::string& path : shape.survive(scene)) EXPECT_TRUE(FileExists(path)) << path;
     for (const std::string& path : shape.gone(scene)) EXPECT_FALSE(FileExists(path)) << path;
     EXPECT_TRUE(shape.also(scene));
