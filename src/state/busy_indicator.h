@@ -1,8 +1,11 @@
 // The busy sign that a clean-up shows while it works: the tray icon's image
-// swapped for the busy icon and back. The main window carries it out; the
+// swapped for the busy icon and back, and at the end of a pass the line that
+// tells what it removed. The main window carries it out; the
 // clean-up worker holds it shared, so that it stays valid when the program
 // shuts down during a pass (it then does nothing).
 #pragma once
+
+#include <string>
 
 namespace sentrova {
 
@@ -13,6 +16,8 @@ class BusyIndicator {
   virtual void ShowBusy() = 0;
   // Puts the remembered image back.
   virtual void ShowIdle() = 0;
+  // A pass has ended; `line` says what it removed ("Last clean-up: ...").
+  virtual void CleanUpEnded([[maybe_unused]] const std::string& line) {}
 };
 
 }  // namespace sentrova
