@@ -1,7 +1,5 @@
-// Shows the Clean Up Preview window with a counted report, for
-// scripts/take-screenshots.sh: preview_showcase.exe [seconds]. The count
-// answers a fixed report of a well-used browser; the window ends the given
-// time (default 8 s) later.
+// The Clean Up Preview with a counted report, for scripts/take-screenshots.sh:
+// preview_showcase.exe [seconds] (default 8).
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,16 +8,13 @@
 #include "toolkit/message_loop.h"
 
 int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 8;
   sentrova::TPreviewForm form(nullptr, [] {
     sentrova::CleanReport report;
-    report.items = {{"IE_BAR", 14, 0},         {"IE_HIST", 212, 0},      {"IE_TEMP", 1834, 48731562},
-                    {"IE_COOKIES", 57, 38120}, {"WIN_RECYCLE", 6, 2211840}, {"WIN_TEMP", 93, 7402181},
-                    {"WIN_RUN", 5, 0}};
+    report.items = {{"IE_BAR", 14, 0},     {"IE_HIST", 212, 0},        {"IE_TEMP", 1834, 48731562},
+                    {"IE_COOKIES", 57, 38120}, {"WIN_RECYCLE", 6, 2211840}, {"WIN_TEMP", 93, 7402181}};
     return report;
   });
   sentrova::ShowCleanPreview();
-  const DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+  const DWORD end = ::GetTickCount() + static_cast<DWORD>(argc > 1 ? std::atoi(argv[1]) : 8) * 1000;
   sentrova::RunModalLoop([&] { return static_cast<LONG>(::GetTickCount() - end) >= 0; });
-  return 0;
 }
