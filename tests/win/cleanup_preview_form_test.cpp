@@ -36,8 +36,7 @@ struct HeldCount {
 
 int OpenWindows() {
   int n = 0;
-  for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, nullptr, kCaption)) != nullptr;)
-    n += ::IsWindowVisible(w) ? 1 : 0;
+  for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, nullptr, kCaption));) n += ::IsWindowVisible(w);
   return n;
 }
 
@@ -66,24 +65,23 @@ std::vector<std::string> Texts(HWND window) {
 }
 
 TEST(PreviewForm, CountsOnAWorkerShowsTheRowsAndEndsAsTheUserChooses) {
-  enum class End { kClick, kKey, kCloseWhileCounting, kFreeWhileCounting };
   struct Row {
     const char* what;
-    End end;
-    const char* button;  // clicked, or for kKey the key's name
+    bool counted;        // the user waits for the count
+    const char* button;  // then clicks it,
+    WPARAM key;          // or presses this key in the list; neither: the preview is freed
     bool fails;
     test::Calls calls;
   } rows[] = {
-      {"Clean Up Now", End::kClick, "Clean Up Now", false, {"StartCleanUp 1"}},
-      {"Close", End::kClick, "Close", false, {}},
-      {"Enter", End::kKey, "Enter", false, {"StartCleanUp 1"}},
-      {"Escape, count failed", End::kKey, "Escape", true, {}},
-      {"closed while counting", End::kCloseWhileCounting, "Close", false, {}},
-      {"freed while counting, as at shutdown", End::kFreeWhileCounting, nullptr, false, {}},
+      {"Clean Up Now", true, "Clean Up Now", 0, false, {"StartCleanUp 1"}},
+      {"Close", true, "Close", 0, false, {}},
+      {"Enter", true, nullptr, VK_RETURN, false, {"StartCleanUp 1"}},
+      {"Escape, count failed", true, nullptr, VK_ESCAPE, true, {}},
+      {"closed while counting", false, "Close", 0, false, {}},
+      {"freed while counting, as at shutdown", false, nullptr, 0, false, {}},
   };
   const std::vector<std::string> counted = {
-      "A clean-up now would remove:",
-      "Temporary Internet Files (e.g. websites, pictures, ...)|12|33.8 KB",
+      "A clean-up now would remove:", "Temporary Internet Files (e.g. websites, pictures, ...)|12|33.8 KB",
       "Words you entered into Start -> Run column|2|0 bytes", "Total|14|33.8 KB"};
   test::RecordedActions actions;
   InstallActions(&actions);
@@ -106,25 +104,18 @@ TEST(PreviewForm, CountsOnAWorkerShowsTheRowsAndEndsAsTheUserChooses) {
       ShowCleanPreview();
       EXPECT_TRUE(test::WaitFor([&] { return (w = ::FindWindowA(nullptr, kCaption)) && ::IsWindowVisible(w); }, kWaitMs));
       EXPECT_EQ(Texts(w), std::vector<std::string>{kCounting}) << row.what;
-      if (row.end == End::kCloseWhileCounting)
-        ::SendMessageA(devhost::ChildByCaption(w, row.button), BM_CLICK, 0, 0);
-      if (row.end == End::kClick || row.end == End::kKey) {
+      if (row.counted) {
         ShowCleanPreview();  // again: the same window, no second count
         ::SetEvent(held->release.get());
         EXPECT_TRUE(test::WaitFor([&] { return Texts(w)[0] != kCounting; }, kWaitMs)) << row.what;
         EXPECT_EQ(Texts(w), row.fails ? std::vector<std::string>{"What a clean-up would remove could not be counted."} : counted) << row.what;
         EXPECT_EQ(OpenWindows(), 1) << row.what;
-        if (row.end == End::kClick) {
-          ::SendMessageA(devhost::ChildByCaption(w, row.button), BM_CLICK, 0, 0);
-        } else {
-          HWND list = ::FindWindowExA(w, nullptr, "obj_SysListView32", nullptr);
-          const WPARAM key = std::string(row.button) == "Enter" ? VK_RETURN : VK_ESCAPE;
-          ::PostMessageA(list, WM_KEYDOWN, key, 1);
-          ::PostMessageA(list, WM_KEYUP, key, 0xC0000001);
-        }
       }
-      if (row.end != End::kFreeWhileCounting)
-        EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(w); }, kWaitMs)) << row.what;
+      if (row.button) ::SendMessageA(devhost::ChildByCaption(w, row.button), BM_CLICK, 0, 0);
+      HWND list = ::FindWindowExA(w, nullptr, "obj_SysListView32", nullptr);
+      if (row.key) ::PostMessageA(list, WM_KEYDOWN, row.key, 1);
+      if (row.key) ::PostMessageA(list, WM_KEYUP, row.key, 0xC0000001);
+      if (row.button || row.key) EXPECT_TRUE(test::WaitFor([&] { return !::IsWindow(w); }, kWaitMs)) << row.what;
       done = true;
       ::PostThreadMessageA(pumping, WM_NULL, 0, 0);
     });
