@@ -5,6 +5,7 @@
 //   windriver click CAPTION BUTTON   presses the button of that caption
 //   windriver rows CAPTION           prints the rows of the window's list view
 //   windriver table CAPTION          prints every column of them, separated by tabs
+//   windriver texts CAPTION          prints the window's static texts
 //   windriver untick CAPTION ROW     clears the check box of a list-view row
 //   windriver rect CAPTION           prints the window's WxH+X+Y
 // A list view belongs to another process, so its item records are placed in
@@ -121,6 +122,20 @@ int main(int argc, char** argv) {
     HWND button = Child(window, argv[3], nullptr);
     if (!button) return 1;
     ::PostMessageA(button, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == "texts") {
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) CALLBACK -> BOOL {
+          char text[256] = {};
+          ::GetClassNameA(child, text, sizeof text);
+          if (std::string(text).find("STATIC") == std::string::npos) return TRUE;
+          ::SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+          std::printf("%s\n", text);
+          return TRUE;
+        },
+        0);
     return 0;
   }
   HWND list = Child(window, nullptr, "SysListView32");

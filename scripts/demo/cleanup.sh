@@ -73,15 +73,16 @@ run "$bin/qbhost.exe" session 1 button PREVIEW await SentrovaDemoPreviewSeen shu
 session_pid=$!
 preview=
 if run "$bin/windriver.exe" wait "$preview_caption" 60000; then
-  # The window opens at once and counts on a worker; its last row is the total.
-  for i in $(seq 1 60); do
-    preview=$(run "$bin/windriver.exe" table "$preview_caption" | tr -d '\r')
-    grep -q '^Total' <<<"$preview" && break
+  # The window opens at once and counts on a worker, saying so until it is done.
+  for i in $(seq 1 120); do
+    status=$(run "$bin/windriver.exe" texts "$preview_caption" | tr -d '\r' | head -1)
+    [ "$status" != "Counting what a clean-up would remove..." ] && break
     sleep 0.5
   done
-  sleep 1
+  preview=$(run "$bin/windriver.exe" table "$preview_caption" | tr -d '\r')
   import -window root "$shots/cleanup-preview.png" 2>/dev/null || true
-  printf '%s\n' "$preview" | awk -F'\t' '{ printf "  %-58s %8s  %s\n", $1, $2, $3 }'
+  echo "$status"
+  [ -z "$preview" ] || printf '%s\n' "$preview" | awk -F'\t' '{ printf "  %-58s %8s  %s\n", $1, $2, $3 }'
   run "$bin/windriver.exe" click "$preview_caption" Close
 fi
 run "$bin/qbhost.exe" signal SentrovaDemoPreviewSeen >/dev/null 2>&1 || true

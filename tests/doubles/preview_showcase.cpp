@@ -16,5 +16,6 @@ int main(int argc, char** argv) {
   });
   sentrova::ShowCleanPreview();
   const DWORD end = ::GetTickCount() + static_cast<DWORD>(argc > 1 ? std::atoi(argv[1]) : 8) * 1000;
+  ::SetTimer(nullptr, 0, 250, nullptr);  // a message now and then, for the loop to look at the time
   sentrova::RunModalLoop([&] { return static_cast<LONG>(::GetTickCount() - end) >= 0; });
 }
