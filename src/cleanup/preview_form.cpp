@@ -133,6 +133,7 @@ void TPreviewForm::Build() {
   form.SetIconFromResource("MAINICON");
   form.SetFont({"MS Sans Serif", 8, false});
   form.SetSize(kFormWidth, kFormHeight);
+  form.CenterOnScreen();
   form.onClose = [this](TControl&) { Close(); };
 
   status_ = &form.Add(ControlKind::Label, kCounting);
@@ -144,8 +145,9 @@ void TPreviewForm::Build() {
   list_->AddColumn("Found", ColumnAlign::Right, 70);
   list_->AddColumn("Size", ColumnAlign::Right, 90);
 
+  // The buttons end where the list ends.
   TControl& cleanUp = form.Add(ControlKind::Button, "Clean Up Now");
-  cleanUp.SetBounds(kFormWidth - 12 - 2 * kButtonWidth - 5, kButtonTop, kButtonWidth + 5,
+  cleanUp.SetBounds(list_->Right() - 2 * kButtonWidth - 10, kButtonTop, kButtonWidth + 5,
                     kButtonHeight);
   cleanUp.ModifyStyle(WS_GROUP, 0);
   cleanUp.SetDefaultButton(true);
@@ -164,7 +166,6 @@ void TPreviewForm::Open() {
     return;
   }
   Build();
-  form_->CenterOnScreen();
   form_->Show();
   ForceForegroundWindow(form_->Handle());
   StartCount();
