@@ -1,8 +1,10 @@
+// ctest: serial
 // The Clean Up Preview through its real window: made on this (pumping)
 // thread as the main thread makes it, opened from a thread that pumps
 // nothing, as the host's command is, and driven there by its buttons and
 // keys. The count holds until the test lets it go, so the window is seen,
-// closed and freed while it counts.
+// closed and freed while it counts. Serial: the window is found by its
+// caption, which the program shows too in the end-to-end tests.
 #include <gtest/gtest.h>
 
 #include <windows.h>
