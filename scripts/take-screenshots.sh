@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Screenshots of the product's four question dialogs and of the Customize
-# Cookies dialog as Wine draws them: runs build/win64/bin/ask_showcase.exe for
-# each question (cookies_showcase.exe for the cookies) on a private Xvfb
+# Cookies dialog and the Clean Up Preview as Wine draws them: runs
+# build/win64/bin/ask_showcase.exe for each question (cookies_showcase.exe for
+# the cookies, preview_showcase.exe for the preview) on a private Xvfb
 # display and prefix, grabs the screen with ImageMagick's `import` once the
 # window is up and cuts the window out. Writes docs/screenshots/ask-*.png (one
-# of them with the focus moved to "No") and
-# docs/screenshots/cookies.png. Then the three settings pages at 450 x 470 in
+# of them with the focus moved to "No"), docs/screenshots/cookies.png and
+# docs/screenshots/preview.png. Then the three settings pages at 450 x 470 in
 # headless Chromium, read from the built sentrova.exe:
 # docs/screenshots/settings-*.png.
 #   scripts/take-screenshots.sh        (after scripts/build win64)
@@ -14,7 +15,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$top/build/win64/bin
 out=$top/docs/screenshots
 root=$top/build/win64/wine-shots
-for p in ask_showcase cookies_showcase; do
+for p in ask_showcase cookies_showcase preview_showcase; do
   [ -x "$bin/$p.exe" ] || { echo "build first: scripts/build win64" >&2; exit 1; }
 done
 mkdir -p "$out" "$root"
@@ -66,6 +67,7 @@ shoot closeie "Sentrova - Clean Up"
 capture ask-closeie-focus-no "Sentrova - Clean Up" 530 "$bin/ask_showcase.exe" closeie 8 No
 shoot schedule "Sentrova - Clean Up"
 capture cookies "Sentrova - Customize Cookies" 450 "$bin/cookies_showcase.exe" 8
+capture preview "Sentrova - Clean Up Preview" 500 "$bin/preview_showcase.exe" 8
 
 /usr/bin/python3 "$top/tests/web/settings_pages_test.py" "$bin/sentrova.exe" --shots "$out"
 ls "$out"/settings-*.png

@@ -4,6 +4,8 @@
 //   windriver gone CAPTION [MS]      exit 0 once no visible window has it
 //   windriver click CAPTION BUTTON   presses the button of that caption
 //   windriver rows CAPTION           prints the rows of the window's list view
+//   windriver table CAPTION          prints every column of them, separated by tabs
+//   windriver texts CAPTION          prints the window's static texts
 //   windriver untick CAPTION ROW     clears the check box of a list-view row
 //   windriver rect CAPTION           prints the window's WxH+X+Y
 // A list view belongs to another process, so its item records are placed in
@@ -122,6 +124,20 @@ int main(int argc, char** argv) {
     ::PostMessageA(button, BM_CLICK, 0, 0);
     return 0;
   }
+  if (command == "texts") {
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) CALLBACK -> BOOL {
+          char text[256] = {};
+          ::GetClassNameA(child, text, sizeof text);
+          if (std::string(text).find("STATIC") == std::string::npos) return TRUE;
+          ::SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+          std::printf("%s\n", text);
+          return TRUE;
+        },
+        0);
+    return 0;
+  }
   HWND list = Child(window, nullptr, "SysListView32");
   if (!list) return 1;
   Remote remote(list);
@@ -133,6 +149,20 @@ int main(int argc, char** argv) {
       std::printf("[%c] %-16s %-16s %s\n", (state >> 12) == 2 ? 'x' : ' ',
                   Cell(list, remote, row, 1).c_str(), Cell(list, remote, row, 2).c_str(),
                   Cell(list, remote, row, 3).c_str());
+    }
+    return 0;
+  }
+  if (command == "table") {
+    HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    const int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+      std::string line;
+      for (int column = 0; column < columns; ++column) {
+        if (column > 0) line += '\t';
+        line += Cell(list, remote, row, column);
+      }
+      std::printf("%s\n", line.c_str());
     }
     return 0;
   }

@@ -164,11 +164,87 @@ function ShowHelp(topic) {
   return false;
 }
 
-// Forwards a command to the plug-in: "CLEAN" (clean up now) or "COOKIES"
-// (the cookie keep-list).
+// Forwards a command to the plug-in: "CLEAN" (clean up now), "PREVIEW" (what
+// a clean-up would remove) or "COOKIES" (the cookie keep-list).
 function ButtonCommand(command) {
   try { cfg.ButtonClick(sPlugin, command); } catch (e) {}
   return false;
+}
+
+// The last clean-up as the program keeps it in LAST_CLEAN, one line of
+// fields separated by ";": the format "1", the local time the pass ended
+// ("2026-12-07 22:30:15"), then per item KEY=COUNT,BYTES. The page says what
+// the program says ("Last clean-up: 2026-12-07 22:30, 15 items, 34.8 KB
+// freed") and says nothing for a text that is not a whole report.
+function IsDigits(text, most) {
+  return text.length > 0 && text.length <= most && /^[0-9]+$/.test(text);
+}
+
+function IsLeapYear(year) {
+  return (year % 4 === 0 && year % 100 !== 0) || year % 400 === 0;
+}
+
+function IsReportTime(text) {
+  if (!/^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$/.test(text)) return false;
+  var year = parseInt(text.substr(0, 4), 10), month = parseInt(text.substr(5, 2), 10);
+  var day = parseInt(text.substr(8, 2), 10);
+  var days = [31, IsLeapYear(year) ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31];
+  return year >= 100 && month >= 1 && month <= 12 && day >= 1 && day <= days[month - 1] &&
+      parseInt(text.substr(11, 2), 10) <= 23 && parseInt(text.substr(14, 2), 10) <= 59 &&
+      parseInt(text.substr(17, 2), 10) <= 59;
+}
+
+function CountText(count, one, many) {
+  return String(count) + " " + (count === 1 ? one : many);
+}
+
+// One decimal, a half going to the even digit, as the program prints it.
+function OneDecimal(value) {
+  var tenths = value * 10, whole = Math.floor(tenths);
+  if (tenths - whole === 0.5) tenths = whole % 2 === 0 ? whole : whole + 1;
+  else tenths = Math.round(tenths);
+  return String(Math.floor(tenths / 10)) + "." + String(tenths % 10);
+}
+
+function SizeText(bytes) {
+  if (bytes < 1024) return CountText(bytes, "byte", "bytes");
+  var units = ["KB", "MB", "GB", "TB"], value = bytes / 1024, unit = 0;
+  while (value >= 1023.95 && unit + 1 < units.length) {
+    value /= 1024;
+    unit++;
+  }
+  return OneDecimal(value) + " " + units[unit];
+}
+
+function LastCleanLine(text) {
+  var fields = String(text).split(";");
+  if (fields.length < 2 || fields[0] !== "1" || !IsReportTime(fields[1])) return "";
+  var count = 0, bytes = 0, seen = {};
+  for (var i = 2; i < fields.length; i++) {
+    var equals = fields[i].indexOf("=");
+    var comma = fields[i].indexOf(",", equals < 0 ? 0 : equals);
+    if (equals < 0 || comma < 0) return "";
+    var key = fields[i].substring(0, equals);
+    var itemCount = fields[i].substring(equals + 1, comma), itemBytes = fields[i].substring(comma + 1);
+    if (!/^[A-Z0-9_]{1,64}$/.test(key) || !IsDigits(itemCount, 15) || !IsDigits(itemBytes, 15) ||
+        Object.prototype.hasOwnProperty.call(seen, key)) {
+      return "";
+    }
+    seen[key] = true;
+    count += parseInt(itemCount, 10);
+    bytes += parseInt(itemBytes, 10);
+  }
+  return "Last clean-up: " + fields[1].substr(0, 16) + ", " + CountText(count, "item", "items") +
+      ", " + SizeText(bytes) + " freed";
+}
+
+function ShowLastClean() {
+  var line = document.getElementById("LAST_CLEAN");
+  if (!line) return;
+  var text = "";
+  try { text = LastCleanLine(HostStr("LAST_CLEAN")); } catch (e) {}
+  line.innerHTML = "";
+  line.appendChild(document.createTextNode(text));
 }
 
 function RestoreDefaults() {
@@ -182,6 +258,7 @@ function InitPage() {
   HostStart();
   sHelpUrl = Trim(HostStr("SETTINGS_HELP"));
   BindControls();
+  ShowLastClean();
 }
 
 window.onload = InitPage;

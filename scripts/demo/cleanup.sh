@@ -1,6 +1,7 @@
-# The clean-up at work: real traces planted in the private prefix, one pass
-# started by the stand-in host (through the due schedule), and place by place
-# what was there before and what is left. Sourced by ./scripts/run.
+# The clean-up at work: real traces planted in the private prefix, the Clean
+# Up Preview of what a pass would remove, one pass started by the stand-in
+# host (through the due schedule), place by place what was there before and
+# what is left, and the report the pass kept. Sourced by ./scripts/run.
 step "clean-up: the stand-in host and the program registered"
 run "$bin/qbhost.exe" register
 run "$bin/sentrova.exe" /regserver >/dev/null
@@ -40,10 +41,6 @@ ln -sfn "$outside" "$temp/link-to-outside"
 run "$seeder" defer "$user_win\\Temp\\pending.tmp"
 echo "in the bin" >"$user_dir/binned.txt"
 run "$seeder" recycle "$user_win\\binned.txt"
-# The locked file is held open by another process for the whole pass.
-run "$seeder" hold "$user_win\\Temp\\locked.tmp" 40 &
-hold_pid=$!
-sleep 2
 
 count_values() { run reg query "$1" /s 2>/dev/null | grep -c 'REG_' || true; }
 places() {
@@ -61,13 +58,42 @@ places() {
 step "clean-up: before"
 places
 
-step "clean-up: one pass, started by the due schedule (every item but Recent and downloaded programs)"
-sleep 2  # the history container's creation time has a 2-second step
+# Every item but Recent and downloaded programs.
 for item in IE_BAR IE_HIST IE_TEMP IE_FILLPASS IE_FILLFORM IE_COOKIES WIN_RUN WIN_SEARCH WIN_RECYCLE WIN_TEMP; do
   run "$bin/qbhost.exe" set VRX "$item" bool 1
 done
 for item in WIN_DOC WIN_DOWN SHOW_CLEAN_CLOSEIE SHOW_CLEAN_SCHEDULE; do run "$bin/qbhost.exe" set VRX "$item" bool 0; done
 run "$bin/qbhost.exe" set VRX VRX_ALL bool 1
+run "$bin/qbhost.exe" set VRX RUN_AUTO bool 0
+run "$bin/qbhost.exe" delete VRX LAST_CLEAN >/dev/null 2>&1 || true
+
+step "clean-up: the preview, opened by the settings page's Preview... button"
+preview_caption="Sentrova - Clean Up Preview"
+run "$bin/qbhost.exe" session 1 button PREVIEW await SentrovaDemoPreviewSeen shutdown >/dev/null 2>&1 &
+session_pid=$!
+preview=
+if run "$bin/windriver.exe" wait "$preview_caption" 60000; then
+  # The window opens at once and counts on a worker, saying so until it is done.
+  for i in $(seq 1 120); do
+    status=$(run "$bin/windriver.exe" texts "$preview_caption" | tr -d '\r' | head -1)
+    [ "$status" != "Counting what a clean-up would remove..." ] && break
+    sleep 0.5
+  done
+  preview=$(run "$bin/windriver.exe" table "$preview_caption" | tr -d '\r')
+  import -window root "$shots/cleanup-preview.png" 2>/dev/null || true
+  echo "$status"
+  [ -z "$preview" ] || printf '%s\n' "$preview" | awk -F'\t' '{ printf "  %-58s %8s  %s\n", $1, $2, $3 }'
+  run "$bin/windriver.exe" click "$preview_caption" Close
+fi
+run "$bin/qbhost.exe" signal SentrovaDemoPreviewSeen >/dev/null 2>&1 || true
+wait "$session_pid" || true
+
+step "clean-up: one pass, started by the due schedule"
+# The locked file is held open by another process for the whole pass.
+run "$seeder" hold "$user_win\\Temp\\locked.tmp" 40 &
+hold_pid=$!
+sleep 2
+sleep 2  # the history container's creation time has a 2-second step
 run "$bin/qbhost.exe" set VRX RUN_AUTO bool 1
 run "$bin/qbhost.exe" set VRX RUN_DELAY str 30
 run "$bin/qbhost.exe" set VRX RUN_PERIOD str m
@@ -93,8 +119,29 @@ step "clean-up: after"
 places
 step "clean-up: what the program handed to the host's service, which deleted it"
 grep -E 'SVC_REG_KEY|PlugInSvcRegistry|deleted' <<<"$session_out" || true
+
 pending=$(run reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -io 'locked.tmp\|pending.tmp' | sort -u | tr '\n' ' ')
 echo "pending at restart: $pending"
+
+step "clean-up: the report the pass kept (LAST_CLEAN), as the Clean Up page and the tray word it"
+stored=$(run "$bin/qbhost.exe" get VRX LAST_CLEAN str 2>/dev/null | tr -d '\r' | head -1)
+echo "stored:           $stored"
+# Totals of the stored fields "KEY=COUNT,BYTES" after the version and time.
+report=$(awk -F';' 'NF >= 2 && $1 == "1" {
+    for (i = 3; i <= NF; i++) { split($i, kv, "="); split(kv[2], cb, ","); n += cb[1]; b += cb[2] }
+    if (b < 1024) size = b (b == 1 ? " byte" : " bytes")
+    else { v = b / 1024; u = 1; while (v >= 1023.95 && u < 4) { v /= 1024; u++ }
+           size = sprintf("%.1f %s", v, substr("KBMBGBTB", 2 * u - 1, 2)) }
+    printf "%d\t%s\tLast clean-up: %s, %d %s, %s freed\n", n, size, substr($2, 1, 16), n, (n == 1 ? "item" : "items"), size
+  }' <<<"$stored")
+echo "line:             $(cut -f3 <<<"$report")"
+preview_total=$(grep '^Total' <<<"$preview" | cut -f2,3)
+echo "preview total:    ${preview_total:-none} (count, size); report total: $(cut -f1,2 <<<"$report")"
+if [ -n "$preview_total" ] && [ "$preview_total" = "$(cut -f1,2 <<<"$report")" ]; then
+  observed "clean-up: the preview's total is what the pass then removed (preview = report)"
+else
+  missed "clean-up: the preview's total is what the pass then removed (preview = report)"
+fi
 
 # The verdict, place by place.
 after=$(places)

@@ -8,8 +8,10 @@
 #include <string_view>
 
 #include "app/run_loop.h"
+#include "cleanup/clean.h"
 #include "cleanup/clean_thread.h"
 #include "cleanup/cookies_form.h"
+#include "cleanup/preview_form.h"
 #include "host/config.h"
 #include "host/config_keys.h"
 #include "host/plugin_object.h"
@@ -208,6 +210,9 @@ class AppActions final : public ProgramActions {
   void ShowCookiesDialog() override {
     if (!sentrova::ShowCookiesDialog()) State().CookiesRequested = true;
   }
+  // Called on COM threads: the main thread opens the window, which start-up
+  // made with the main window.
+  void ShowCleanPreview() override { sentrova::ShowCleanPreview(); }
   void OpenSettings() override { TMenuSettingsThr::Start(); }
   void SetTray(bool show, bool store) override { ProgramServices().SetTray(show, store); }
 };
@@ -227,6 +232,13 @@ ProgramActions& ProgramActionSet() {
 LoopServices& ProgramServices() {
   static ProgramLoopServices services;
   return services;
+}
+
+CleanReport CountCleanUpPreview() {
+  // The worker has COM of its own for the host's settings and the caches.
+  ComApartment com(COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY);
+  TClean clean;
+  return clean.Preview();
 }
 
 void ComputeSchedule(TConfig& config) {

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "app/schedule.h"
+#include "cleanup/clean_report.h"
 #include "state/process_state.h"
 
 namespace sentrova {
@@ -47,6 +48,10 @@ class LoopServices {
 
 // The program's own services.
 LoopServices& ProgramServices();
+
+// What a pass over the selected items would remove, for the Clean Up Preview
+// window; called on the window's worker thread.
+CleanReport CountCleanUpPreview();
 
 // Held while the main window is used from another thread (SetTray) and
 // while it is destroyed.

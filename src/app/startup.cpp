@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 
@@ -12,6 +13,7 @@
 #include "app/run_loop.h"
 #include "cleanup/clean.h"
 #include "cleanup/cookies_form.h"
+#include "cleanup/preview_form.h"
 #include "host/com_server.h"
 #include "host/host_contract.h"
 #include "host/plugin_object.h"
@@ -128,6 +130,8 @@ void LoadDefaults() {
 
 void NormalRun(StartWatcher* watcher) {
   ProcessState& st = State();
+  // The Clean Up Preview, made on this thread with the main window.
+  std::unique_ptr<TPreviewForm> preview;
   // 1.
   Guarded([] { ::CoInitializeEx(nullptr, kComFlags); });
   // 2. A disabled plug-in never offers its class, so the host's attempt to
@@ -165,6 +169,10 @@ void NormalRun(StartWatcher* watcher) {
   Guarded([&] {
     InstallActions(&ProgramActionSet());
     st.MainWindow = CreateMainWindow();
+    Guarded([&] {
+      preview = std::make_unique<TPreviewForm>(&st.MainWindow.load()->Window(),
+                                               CountCleanUpPreview);
+    });
     SetLastReleaseHandler(&MayShutDownOnLastRelease);
     // A DisablePlugin that came first keeps it cleared.
     StartRunning(st);
@@ -187,6 +195,7 @@ void NormalRun(StartWatcher* watcher) {
   Guarded([&] {
     Guarded([] { StopScanner(); });
     Guarded([&] { DestroyCookiesForm(st.CookiesForm.exchange(nullptr)); });
+    Guarded([&] { preview.reset(); });
     Guarded([&] { DestroyMainWindow(st.MainWindow.exchange(nullptr)); });
     // A scanner that did not end in time may still show its labels.
     Guarded([] { ReleaseLabelsAfterScanners(); });

@@ -342,6 +342,8 @@ STDMETHODIMP TVRXObj::SettingsButtonClick(BSTR command) {
       Actions().ShowCookiesDialog();
     } else if (what == L"CLEAN") {
       Actions().StartCleanUp(true);
+    } else if (what == L"PREVIEW") {
+      Actions().ShowCleanPreview();
     }
   });
   return S_OK;

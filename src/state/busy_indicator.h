@@ -1,5 +1,6 @@
 // The busy sign that a clean-up shows while it works: the tray icon's image
-// swapped for the busy icon and back. The main window carries it out; the
+// swapped for the busy icon and back, and at the end of a pass the line that
+// tells what it removed. The main window carries it out; the
 // clean-up worker holds it shared, so that it stays valid when the program
 // shuts down during a pass (it then does nothing).
 #pragma once
@@ -18,7 +19,7 @@ class BusyIndicator {
   // A pass ran and removed what `line` says ("Last clean-up: ..."); called
   // between ShowBusy and ShowIdle, on the worker's thread, only when the
   // pass ran. Does nothing unless a sign wants to tell the user.
-  virtual void CleanUpEnded(const std::string& line) { (void)line; }
+  virtual void CleanUpEnded([[maybe_unused]] const std::string& line) {}
 };
 
 }  // namespace sentrova

@@ -10,6 +10,7 @@ class NoActions final : public ProgramActions {
  public:
   void StartCleanUp(bool) override {}
   void ShowCookiesDialog() override {}
+  void ShowCleanPreview() override {}
   void OpenSettings() override {}
   void SetTray(bool, bool) override {}
 };

@@ -1,6 +1,6 @@
 // What the host link and the user interface ask of the program as a whole:
-// start a clean-up, show the Customize Cookies dialog, open the settings,
-// show or hide the tray icon. The plug-in object (called on COM threads) and
+// start a clean-up, show the Customize Cookies dialog or the Clean Up
+// Preview, open the settings, show or hide the tray icon. The plug-in object (called on COM threads) and
 // the tray menu reach these through ProgramActions, which the process entry
 // installs at start-up, so that neither depends on the parts that carry them
 // out. Until one is installed every action does nothing.
@@ -16,6 +16,8 @@ class ProgramActions {
   virtual void StartCleanUp(bool interactive) = 0;
   // Shows the Customize Cookies dialog (its window belongs to the main thread).
   virtual void ShowCookiesDialog() = 0;
+  // Shows the Clean Up Preview window (its window belongs to the main thread).
+  virtual void ShowCleanPreview() = 0;
   // Opens the settings pages (in the host's window, else a browser window).
   virtual void OpenSettings() = 0;
   // Shows or hides the tray icon; with store, writes SHOW_TRAY as well.

@@ -99,6 +99,33 @@ void TTrayIcon::Issue(DWORD command) {
   notifier_.Notify(command, record);  // the shell's refusals change nothing here
 }
 
+namespace {
+
+template <size_t N>
+void CopyCut(char (&to)[N], const std::string& text) {
+  const size_t size = std::min(text.size(), N - 1);
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size), to);
+  to[size] = '\0';
+}
+
+}  // namespace
+
+bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!active_ || !icon_ || ownerAlive_.expired()) return false;
+  const HWND window = owner_.HandleIfCreated();
+  if (!window) return false;
+  NOTIFYICONDATAA record{};
+  record.cbSize = kTrayBalloonRecordSize;
+  record.hWnd = window;
+  record.uID = id_;
+  record.uFlags = NIF_INFO;
+  CopyCut(record.szInfo, text);
+  CopyCut(record.szInfoTitle, title);
+  record.uTimeout = 10000;  // the shell keeps it at least ten seconds
+  record.dwInfoFlags = NIIF_INFO;
+  return notifier_.Notify(NIM_MODIFY, record);
+}
+
 void TTrayIcon::SetActive(bool active) {
   if (active == active_) return;
   active_ = active;

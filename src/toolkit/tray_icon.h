@@ -9,6 +9,7 @@
 // through a TrayNotifier (the shell itself unless one is given): an add when
 // the icon appears, a modify when its image or tooltip changes while shown,
 // a delete when it disappears, and nothing when a value does not change.
+// A balloon goes as a second-version modify carrying only the balloon.
 // The owner window's WM_CLOSE and WM_NCDESTROY take the owner's icons out of
 // the notification area; after the shell's taskbar restarts
 // ("TaskbarCreated"), the shown icons marked for it are added again.
@@ -43,6 +44,8 @@ inline constexpr DWORD kTrayRecordSize = offsetof(NOTIFYICONDATAA, szTip) + 64;
 static_assert(kTrayRecordSize == (sizeof(void*) == 8 ? 104 : 88));
 // Flags of add and modify: message, icon and tip.
 inline constexpr UINT kTrayRecordFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// A balloon needs the second version of the record (up to its info flags).
+inline constexpr DWORD kTrayBalloonRecordSize = NOTIFYICONDATAA_V2_SIZE;
 
 // Where the records go.
 class TrayNotifier {
@@ -75,6 +78,10 @@ class TTrayIcon {
   IconHandle SetIcon(IconHandle icon);
   const std::string& Tooltip() const { return tooltip_; }
   void SetTooltip(std::string tooltip);
+  // A balloon with an information sign over the shown icon (the shell cuts
+  // the title to 63 and the text to 255 characters); false, and nothing
+  // shown, while the icon is hidden.
+  bool ShowBalloon(const std::string& title, const std::string& text);
   bool AutoRecreate() const { return autoRecreate_; }
   void SetAutoRecreate(bool autoRecreate);
 

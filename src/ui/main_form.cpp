@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
+#include <utility>
 
 #include "branding/translate.h"
 #include "dialogs/browser_windows.h"
@@ -19,6 +21,8 @@ namespace {
 constexpr UINT kApplyTrayMessage = WM_APP + 0x201;
 // Posted by the busy indicator: wParam 1 busy, 0 idle.
 constexpr UINT kBusyMessage = WM_APP + 0x202;
+// Posted by the busy indicator when a pass has ended; the line waits in it.
+constexpr UINT kCleanEndedMessage = WM_APP + 0x203;
 
 IconHandle LoadOwnIcon(const char* name) {
   return IconHandle(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), name, IMAGE_ICON,
@@ -32,6 +36,19 @@ class PostedBusyIndicator final : public BusyIndicator {
   explicit PostedBusyIndicator(HWND window) : window_(window) {}
   void ShowBusy() override { Post(1); }
   void ShowIdle() override { Post(0); }
+  // The newest line waits here for the window: a post carries no text that
+  // a window gone in between would leave behind.
+  void CleanUpEnded(const std::string& line) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      line_ = line;
+    }
+    if (HWND window = window_.load()) ::PostMessageA(window, kCleanEndedMessage, 0, 0);
+  }
+  std::string TakeLine() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(line_, {});
+  }
   void Forget() { window_ = nullptr; }
 
  private:
@@ -39,6 +56,8 @@ class PostedBusyIndicator final : public BusyIndicator {
     if (HWND window = window_.load()) ::PostMessageA(window, kBusyMessage, busy, 0);
   }
   std::atomic<HWND> window_;
+  std::mutex mutex_;
+  std::string line_;
 };
 
 }  // namespace
@@ -146,6 +165,9 @@ bool TMainForm::OnMessage(TMessage& m) {
     case kBusyMessage:
       ApplyBusy(m.wParam != 0);
       return true;
+    case kCleanEndedMessage:
+      ShowCleanUpEnded(static_cast<PostedBusyIndicator&>(*busy_).TakeLine());
+      return true;
     default:
       return false;
   }
@@ -160,6 +182,13 @@ void TMainForm::ApplyBusy(bool busy) {
   } else if (idleIcon_) {
     tray_->SetIcon(std::move(idleIcon_));  // the busy image comes back and is freed
   }
+}
+
+void TMainForm::ShowCleanUpEnded(const std::string& line) {
+  // Only a shown icon carries a balloon; a second post of the same pass
+  // finds the line taken.
+  if (!tray_ || !tray_->Active() || line.empty()) return;
+  tray_->ShowBalloon(TranslateText("Sentrova"), line);
 }
 
 void TMainForm::OnTrayMouse(UINT mouse) {

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "state/busy_indicator.h"
 #include "toolkit/control.h"
@@ -59,7 +60,8 @@ class TMainForm {
   bool HasTrayIcon() const { return hasTrayIcon_; }
 
   // The busy sign of the clean-up worker: swaps the tray image for WORKICON
-  // and back. It stays valid after the form is gone and then does nothing.
+  // and back, and shows the line of an ended pass in a balloon over a shown
+  // icon. It stays valid after the form is gone and then does nothing.
   std::shared_ptr<BusyIndicator> Busy() const { return busy_; }
 
   // Runs after "Remove Icon" stored the hidden tray (the toolbar menu is
@@ -71,6 +73,7 @@ class TMainForm {
   void OnTrayMouse(UINT mouseMessage);
   void RunCommand(int command);
   void ApplyBusy(bool busy);
+  void ShowCleanUpEnded(const std::string& line);
   void ApplyTray();
 
   TControl window_;

@@ -1,7 +1,8 @@
 // ctest: serial
 // The program or its host killed in the middle of work: during a clean-up
-// pass, with a security alert open, with Customize Cookies open, while the
-// program writes its registration. Each moment is reached by waiting on what
+// pass, with a security alert open, with Customize Cookies or the Clean Up
+// Preview open (opened by the host's settings button), while the program
+// writes its registration. Each moment is reached by waiting on what
 // the program shows or holds. The next run through the host starts cleanly
 // (the clean-up mutex left abandoned by the dead worker counts as free), runs
 // the next clean-up (which stores its report), has lost no configuration
@@ -31,6 +32,7 @@ using test::SentrovaProcesses;
 constexpr DWORD kWaitMs = 60000;
 constexpr char kAlert[] = "Sentrova - Security Settings Changed";
 constexpr char kCookies[] = "Sentrova - Customize Cookies";
+constexpr char kPreview[] = "Sentrova - Clean Up Preview";
 constexpr char kStore[] = "Software\\Quillbox\\TB4\\Config\\VRX";
 constexpr char kZoneKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
 
@@ -86,7 +88,7 @@ std::string TempFolder() {
   return temp;
 }
 
-enum class Moment { kCleanUp, kAlert, kCookies, kRegistration };
+enum class Moment { kCleanUp, kAlert, kCookies, kPreview, kRegistration };
 enum class Victim { kProgram, kHost };
 
 struct KillCase {
@@ -131,6 +133,7 @@ class Killed : public ::testing::TestWithParam<KillCase> {
   void TearDown() override {
     Click(kAlert, "No");
     Click(kCookies, "Cancel");
+    Click(kPreview, "Close");
     if (host_) {
       ::TerminateProcess(host_.get(), 1);
       ::WaitForSingleObject(host_.get(), kWaitMs);
@@ -188,6 +191,10 @@ class Killed : public ::testing::TestWithParam<KillCase> {
       case Moment::kCookies:
         StartHost("button COOKIES wait 120000");
         ASSERT_TRUE(test::WaitFor([] { return Shown(kCookies) != nullptr; }, kWaitMs));
+        break;
+      case Moment::kPreview:
+        StartHost("button PREVIEW wait 120000");
+        ASSERT_TRUE(test::WaitFor([] { return Shown(kPreview) != nullptr; }, kWaitMs));
         break;
       case Moment::kRegistration:
         // The type library goes first at each start; its key coming back
@@ -290,6 +297,9 @@ const KillCase kCases[] = {
     {"HostDuringCleanUp", Moment::kCleanUp, Victim::kHost},
     {"HostWithAlertOpen", Moment::kAlert, Victim::kHost},
     {"HostWithCookiesOpen", Moment::kCookies, Victim::kHost},
+    // The program outlives its host with the preview open, and its own end
+    // closes it.
+    {"HostWithPreviewOpen", Moment::kPreview, Victim::kHost},
     {"HostWhileRegistrationIsWritten", Moment::kRegistration, Victim::kHost},
 };
 INSTANTIATE_TEST_SUITE_P(AtEachMoment, Killed, ::testing::ValuesIn(kCases),

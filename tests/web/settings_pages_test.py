@@ -97,6 +97,7 @@ CLEANUP = [
     ("RUN_DELAY", "select", None, None),
     ("RUN_PERIOD", "select", None, None),
     ("CLEAN", "button", "Clean Up Now", 1002),
+    ("PREVIEW", "button", "Preview...", None),
     ("IE_BAR", "check", "URL previously typed into Address Bar", 1004),
     ("IE_HIST", "check", "Visited website history", 1005),
     ("IE_TEMP", "check", "Temporary Internet Files (e.g. websites, pictures, ...)", 1006),
@@ -357,9 +358,20 @@ class SettingsPages(unittest.TestCase):
                 self.assertEqual(self.shown("SHOW_TRAY", "check"), not accept)
 
     def test_buttons_forward_their_commands(self):
-        for key in ("CLEAN", "COOKIES"):
+        for key in (k for k, kind, _, _ in CLEANUP if kind == "button"):
             self.open_page("opt_cleanup")
             self.assertEqual(self.click_for_call(self.driver.find_element(By.ID, key)), [["ButtonClick", "VRX", key]])
+
+    def test_last_clean_line_is_worded_as_the_program_words_it(self):
+        with open(os.path.join(os.path.dirname(__file__), "..", "data", "last_clean_lines.txt"), encoding="utf-8") as table:
+            rows = [line.rstrip("\n").split("\t") for line in table if not line.startswith("#")]
+        self.assertGreater(len(rows), 10)
+        for stored, expected in rows:
+            with self.subTest(stored=stored):
+                self.open_page("opt_cleanup", LAST_CLEAN=stored)
+                self.assertIn(["GetCfgStr", "VRX", "LAST_CLEAN", 1], self.calls())
+                self.assertEqual(self.driver.find_element(By.ID, "LAST_CLEAN").get_attribute("textContent"), expected)
+                self.assertEqual(self.state("errors"), [])
 
     def test_help_links_open_the_topic(self):
         portal = "https://support.brindle-soft.example/portal/?p=sentrova&t=settings&i="

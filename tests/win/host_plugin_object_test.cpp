@@ -197,7 +197,8 @@ TEST_F(PluginObject, CommandsReachTheProgram) {
       {true, "SHOW_TRAY", {"SetTray 11"}},   {true, "HIDE_TRAY", {"SetTray 01"}},
       {true, "clean", {}},                   {true, "COOKIES", {}},
       {false, "CLEAN", {"StartCleanUp 1"}},  {false, "COOKIES", {"ShowCookiesDialog"}},
-      {false, "OPT", {}},
+      {false, "PREVIEW", {"ShowCleanPreview"}}, {true, "PREVIEW", {}},
+      {false, "preview", {}},                   {false, "OPT", {}},
   };
   Plugin plugin("4242");
   for (const Row& row : rows) {

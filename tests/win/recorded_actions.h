@@ -17,6 +17,7 @@ class RecordedActions final : public ProgramActions {
  public:
   void StartCleanUp(bool interactive) override { Add("StartCleanUp " + Flag(interactive)); }
   void ShowCookiesDialog() override { Add("ShowCookiesDialog"); }
+  void ShowCleanPreview() override { Add("ShowCleanPreview"); }
   void OpenSettings() override { Add("OpenSettings"); }
   void SetTray(bool show, bool store) override { Add("SetTray " + Flag(show) + Flag(store)); }
   Calls Take() {

@@ -256,8 +256,10 @@ TEST(TrayIcon, ShellAcceptsTheRecordsUnderWine) {
   record.hIcon = tray.Icon();
   EXPECT_FALSE(ShellTray().Notify(NIM_ADD, record));
   EXPECT_TRUE(ShellTray().Notify(NIM_MODIFY, record));
+  EXPECT_TRUE(tray.ShowBalloon("Sentrova", "a balloon of the second-version record"));
 
   tray.SetActive(false);
+  EXPECT_FALSE(tray.ShowBalloon("Sentrova", "over a hidden icon"));
   record.uFlags = 0;
   EXPECT_FALSE(ShellTray().Notify(NIM_DELETE, record)) << "already deleted by SetActive(false)";
 

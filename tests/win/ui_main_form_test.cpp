@@ -3,7 +3,7 @@
 // tray callback opens the menu (driven from a second thread as a user's
 // keys would), each menu item reaches the program, the taskbar's restart
 // re-adds only a shown icon, the busy sign swaps the image from another
-// thread, and the logon's end ends the program while WM_CLOSE does not.
+// thread and shows an ended pass's line in a balloon, and the logon's end ends the program while WM_CLOSE does not.
 // The shell sees the icon through a recording notifier.
 #include <gtest/gtest.h>
 
@@ -141,6 +141,15 @@ TEST_F(MainForm, OtherThreadsHandTheirChangesToTheWindow) {
   std::thread([&] { busy->ShowIdle(); }).join();
   Pump();
   EXPECT_EQ(tray_.LastIcon(), idle);
+  // The line of an ended pass, in a balloon over the shown icon only.
+  const std::string line = "Last clean-up: 2026-12-07 22:30, 15 items, 34.8 KB freed";
+  std::thread([&] { busy->CleanUpEnded(line); }).join();
+  Pump();
+  EXPECT_EQ(tray_.balloons, std::vector<std::string>{"Sentrova: " + line});
+  form_->ShowTrayIcon(false);
+  std::thread([&] { busy->CleanUpEnded(line); }).join();
+  Pump();
+  EXPECT_EQ(tray_.balloons.size(), 1u);
   // A worker that outlives the window changes nothing.
   form_.reset();
   const size_t records = tray_.records.size();

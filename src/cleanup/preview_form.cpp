@@ -1,0 +1,246 @@
+#include "cleanup/preview_form.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/foreground.h"
+#include "platform/guard.h"
+#include "state/program_actions.h"
+
+namespace sentrova {
+
+namespace {
+
+// Outer size of the window and its layout, as the Detected Changes window.
+constexpr int kFormWidth = 500;
+constexpr int kFormHeight = 352;
+constexpr int kListTop = 26;
+constexpr int kButtonTop = 289;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+
+constexpr char kCaption[] = "Sentrova - Clean Up Preview";
+constexpr char kRequestClass[] = "SentrovaPreviewRequest";
+constexpr char kCounting[] = "Counting what a clean-up would remove...";
+constexpr char kCounted[] = "A clean-up now would remove:";
+constexpr char kNothingSelected[] = "No item is selected for clean-up.";
+constexpr char kNotCounted[] = "What a clean-up would remove could not be counted.";
+
+// Posted to the request window: open the window (from ShowCleanPreview), and
+// a count has ended (from the worker).
+constexpr UINT kOpenRequest = WM_APP + 0x2D;
+constexpr UINT kCountDone = WM_APP + 0x2E;
+
+// The request window of the live preview, published for other threads.
+std::atomic<HWND> g_requestWindow{nullptr};
+
+struct ItemName {
+  const char* key;
+  const char* name;
+};
+// The Clean Up page's words for its items.
+constexpr ItemName kItemNames[] = {
+    {"IE_BAR", "URL previously typed into Address Bar"},
+    {"IE_HIST", "Visited website history"},
+    {"IE_TEMP", "Temporary Internet Files (e.g. websites, pictures, ...)"},
+    {"IE_FILLFORM", "Form data that is inserted automatically"},
+    {"IE_FILLPASS", "User names and passwords"},
+    {"IE_COOKIES", "Stored cookies"},
+    {"WIN_DOC", "Recently opened documents history (My Recent Documents)"},
+    {"WIN_RECYCLE", "Recycle Bin"},
+    {"WIN_TEMP", "Windows temporary files stored in the Temp directory"},
+    {"WIN_DOWN", "Downloaded Program Files folder"},
+    {"WIN_RUN", "Words you entered into Start -> Run column"},
+    {"WIN_SEARCH", "Words you entered into Start -> Search column"},
+};
+
+}  // namespace
+
+std::string CleanItemName(const std::string& key) {
+  for (const ItemName& item : kItemNames) {
+    if (key == item.key) return item.name;
+  }
+  return key;
+}
+
+struct TPreviewForm::Job {
+  std::mutex mutex;
+  HWND window = nullptr;  // null once the window has gone
+  bool done = false;
+  std::optional<CleanReport> report;  // empty when the count failed
+};
+
+LRESULT CALLBACK PreviewRequestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kOpenRequest && message != kCountDone)
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  auto* form = reinterpret_cast<TPreviewForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (form == nullptr) return 0;
+  Guarded([&] {
+    if (message == kOpenRequest) {
+      form->Open();
+    } else {
+      form->ShowResult();
+    }
+  });
+  return 0;
+}
+
+namespace {
+
+// A message-only window on the preview's thread: it takes the open requests
+// and the worker's news.
+WindowHandle CreateRequestWindow(TPreviewForm* form) {
+  static const ATOM windowClass = [] {
+    WNDCLASSA info{};
+    info.lpfnWndProc = PreviewRequestProc;
+    info.hInstance = ::GetModuleHandleA(nullptr);
+    info.lpszClassName = kRequestClass;
+    return ::RegisterClassA(&info);
+  }();
+  if (windowClass == 0) return WindowHandle();
+  WindowHandle window(::CreateWindowExA(0, kRequestClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, ::GetModuleHandleA(nullptr), nullptr));
+  if (window) ::SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  return window;
+}
+
+}  // namespace
+
+TPreviewForm::TPreviewForm(TControl* owner, PreviewCount count)
+    : owner_(owner), count_(std::move(count)), requestWindow_(CreateRequestWindow(this)) {
+  g_requestWindow = requestWindow_.get();
+}
+
+TPreviewForm::~TPreviewForm() {
+  HWND mine = requestWindow_.get();
+  g_requestWindow.compare_exchange_strong(mine, nullptr);
+  Guarded([&] { Close(); });
+}
+
+void TPreviewForm::Build() {
+  auto made = std::make_unique<TControl>(ControlKind::Form, owner_, kCaption);
+  TControl& form = *made;
+  // A title bar only, in the task bar and on top, as the program's other
+  // windows.
+  form.ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
+  form.ModifyExStyle(WS_EX_APPWINDOW, 0);
+  form.SetTopmost(true);
+  form.SetIconFromResource("MAINICON");
+  form.SetFont({"MS Sans Serif", 8, false});
+  form.SetSize(kFormWidth, kFormHeight);
+  form.CenterOnScreen();
+  form.onClose = [this](TControl&) { Close(); };
+
+  status_ = &form.Add(ControlKind::Label, kCounting);
+  status_->SetBounds(6, 7, 480, 15);
+  list_ = &form.Add(ControlKind::Listview);
+  list_->SetBounds(3, kListTop, 488, kButtonTop - 6 - kListTop);
+  list_->SetListExStyle(LVS_EX_FULLROWSELECT);
+  list_->AddColumn("Item", ColumnAlign::Left, 300);
+  list_->AddColumn("Found", ColumnAlign::Right, 70);
+  list_->AddColumn("Size", ColumnAlign::Right, 90);
+
+  // The buttons end where the list ends.
+  TControl& cleanUp = form.Add(ControlKind::Button, "Clean Up Now");
+  cleanUp.SetBounds(list_->Right() - 2 * kButtonWidth - 10, kButtonTop, kButtonWidth + 5,
+                    kButtonHeight);
+  cleanUp.ModifyStyle(WS_GROUP, 0);
+  cleanUp.SetDefaultButton(true);
+  cleanUp.onClick = [this](TControl&) { CleanUpNow(); };
+  TControl& close = form.Add(ControlKind::Button, "Close");
+  close.SetBounds(cleanUp.Right() + 5, kButtonTop, kButtonWidth, kButtonHeight);
+  close.SetCancelButton(true);
+  close.onClick = [this](TControl&) { Close(); };
+  form_ = std::move(made);
+}
+
+void TPreviewForm::Open() {
+  if (form_) {
+    form_->Show();
+    ForceForegroundWindow(form_->Handle());
+    return;
+  }
+  Build();
+  form_->Show();
+  ForceForegroundWindow(form_->Handle());
+  StartCount();
+}
+
+void TPreviewForm::StartCount() {
+  auto job = std::make_shared<Job>();
+  job->window = requestWindow_.get();
+  job_ = job;
+  const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
+  form_->SetCursor(wait);
+  list_->SetCursor(wait);
+  // The worker keeps the job and a copy of the count, never the window.
+  std::thread([job, count = count_] {
+    std::optional<CleanReport> report =
+        GuardedOr(std::optional<CleanReport>(), [&]() -> std::optional<CleanReport> {
+          if (!count) return std::nullopt;
+          return count();
+        });
+    std::lock_guard<std::mutex> lock(job->mutex);
+    job->report = std::move(report);
+    job->done = true;
+    if (job->window != nullptr) ::PostMessageA(job->window, kCountDone, 0, 0);
+  }).detach();
+}
+
+void TPreviewForm::ShowResult() {
+  if (!form_ || !job_) return;
+  std::optional<CleanReport> report;
+  {
+    std::lock_guard<std::mutex> lock(job_->mutex);
+    if (!job_->done) return;
+    report = std::move(job_->report);
+  }
+  form_->SetCursor(nullptr);
+  list_->SetCursor(nullptr);
+  list_->ClearRows();
+  if (!report) {
+    status_->SetCaption(kNotCounted);
+    return;
+  }
+  status_->SetCaption(report->items.empty() ? kNothingSelected : kCounted);
+  auto addRow = [&](const std::string& name, uint64_t count, uint64_t bytes) {
+    const int row = list_->AddRow(name);
+    if (row < 0) return;
+    list_->SetCell(row, 1, std::to_string(count));
+    list_->SetCell(row, 2, SizeText(bytes));
+  };
+  for (const ItemTally& item : report->items) addRow(CleanItemName(item.key), item.count, item.bytes);
+  addRow("Total", report->TotalCount(), report->TotalBytes());
+}
+
+void TPreviewForm::CleanUpNow() {
+  Actions().StartCleanUp(true);
+  Close();
+}
+
+void TPreviewForm::Close() {
+  if (job_) {
+    std::lock_guard<std::mutex> lock(job_->mutex);
+    job_->window = nullptr;
+  }
+  job_.reset();
+  status_ = nullptr;
+  list_ = nullptr;
+  // The window may be closing from one of its own handlers, which the
+  // toolkit allows to free it.
+  form_.reset();
+}
+
+bool ShowCleanPreview() {
+  return GuardedOr(false, [] {
+    HWND window = g_requestWindow.load();
+    return window != nullptr && ::PostMessageA(window, kOpenRequest, 0, 0) != FALSE;
+  });
+}
+
+}  // namespace sentrova
