@@ -67,6 +67,12 @@ run "$bin/qbhost.exe" set VRX VRX_ALL bool 1
 run "$bin/qbhost.exe" set VRX RUN_AUTO bool 0
 run "$bin/qbhost.exe" delete VRX LAST_CLEAN >/dev/null 2>&1 || true
 
+# The locked file is held open by another process from before the preview to
+# after the pass: neither counts it, and the pass hands it to the restart.
+run "$seeder" hold "$user_win\\Temp\\locked.tmp" 180 &
+hold_pid=$!
+sleep 2
+
 step "clean-up: the preview, opened by the settings page's Preview... button"
 preview_caption="Sentrova - Clean Up Preview"
 run "$bin/qbhost.exe" session 1 button PREVIEW await SentrovaDemoPreviewSeen shutdown >/dev/null 2>&1 &
@@ -89,10 +95,6 @@ run "$bin/qbhost.exe" signal SentrovaDemoPreviewSeen >/dev/null 2>&1 || true
 wait "$session_pid" || true
 
 step "clean-up: one pass, started by the due schedule"
-# The locked file is held open by another process for the whole pass.
-run "$seeder" hold "$user_win\\Temp\\locked.tmp" 40 &
-hold_pid=$!
-sleep 2
 sleep 2  # the history container's creation time has a 2-second step
 run "$bin/qbhost.exe" set VRX RUN_AUTO bool 1
 run "$bin/qbhost.exe" set VRX RUN_DELAY str 30
@@ -126,21 +128,33 @@ echo "pending at restart: $pending"
 step "clean-up: the report the pass kept (LAST_CLEAN), as the Clean Up page and the tray word it"
 stored=$(run "$bin/qbhost.exe" get VRX LAST_CLEAN str 2>/dev/null | tr -d '\r' | head -1)
 echo "stored:           $stored"
-# Totals of the stored fields "KEY=COUNT,BYTES" after the version and time.
-report=$(awk -F';' 'NF >= 2 && $1 == "1" {
-    for (i = 3; i <= NF; i++) { split($i, kv, "="); split(kv[2], cb, ","); n += cb[1]; b += cb[2] }
-    if (b < 1024) size = b (b == 1 ? " byte" : " bytes")
-    else { v = b / 1024; u = 1; while (v >= 1023.95 && u < 4) { v /= 1024; u++ }
-           size = sprintf("%.1f %s", v, substr("KBMBGBTB", 2 * u - 1, 2)) }
-    printf "%d\t%s\tLast clean-up: %s, %d %s, %s freed\n", n, size, substr($2, 1, 16), n, (n == 1 ? "item" : "items"), size
+# The stored fields "KEY=COUNT,BYTES" after the version and time, one line
+# each as the preview shows them (count, size), then the totals and the line.
+report=$(awk -F';' '
+  function size(b,   v, u) {
+    if (b < 1024) return b (b == 1 ? " byte" : " bytes")
+    v = b / 1024; u = 1; while (v >= 1023.95 && u < 4) { v /= 1024; u++ }
+    return sprintf("%.1f %s", v, substr("KBMBGBTB", 2 * u - 1, 2))
+  }
+  NF >= 2 && $1 == "1" {
+    for (i = 3; i <= NF; i++) {
+      split($i, kv, "="); split(kv[2], cb, ","); n += cb[1]; b += cb[2]
+      printf "item\t%d\t%s\n", cb[1], size(cb[2])
+    }
+    printf "total\t%d\t%s\tLast clean-up: %s, %d %s, %s freed\n", n, size(b), substr($2, 1, 16), n, (n == 1 ? "item" : "items"), size(b)
   }' <<<"$stored")
-echo "line:             $(cut -f3 <<<"$report")"
+report_total=$(grep '^total' <<<"$report" | cut -f2,3)
+echo "line:             $(grep '^total' <<<"$report" | cut -f4)"
 preview_total=$(grep '^Total' <<<"$preview" | cut -f2,3)
-echo "preview total:    ${preview_total:-none} (count, size); report total: $(cut -f1,2 <<<"$report")"
-if [ -n "$preview_total" ] && [ "$preview_total" = "$(cut -f1,2 <<<"$report")" ]; then
-  observed "clean-up: the preview's total is what the pass then removed (preview = report)"
+echo "preview total:    ${preview_total:-none} (count, size); report total: ${report_total:-none}"
+# Item by item, in the pass's order: the preview's rows against the report's.
+preview_items=$(grep -v '^Total' <<<"$preview" | cut -f2,3)
+report_items=$(grep '^item' <<<"$report" | cut -f2,3)
+if [ -n "$preview_items" ] && [ "$preview_items" = "$report_items" ] && [ "$preview_total" = "$report_total" ]; then
+  observed "clean-up: the preview counted, item by item, what the pass then removed (preview = report)"
 else
-  missed "clean-up: the preview's total is what the pass then removed (preview = report)"
+  diff <(echo "$preview_items") <(echo "$report_items") | sed 's/^/  /' || true
+  missed "clean-up: the preview counted, item by item, what the pass then removed (preview = report)"
 fi
 
 # The verdict, place by place.

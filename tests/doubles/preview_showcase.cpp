@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
   sentrova::TPreviewForm form(nullptr, [] {
     sentrova::CleanReport report;
-    report.items = {{"IE_BAR", 14, 0},     {"IE_HIST", 212, 0},        {"IE_TEMP", 1834, 48731562},
+    report.items = {{"IE_BAR", 14, 612},     {"IE_HIST", 212, 0},        {"IE_TEMP", 1834, 48731562},
                     {"IE_COOKIES", 57, 38120}, {"WIN_RECYCLE", 6, 2211840}, {"WIN_TEMP", 93, 7402181}};
     return report;
   });

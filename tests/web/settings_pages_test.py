@@ -410,12 +410,16 @@ class SettingsPages(unittest.TestCase):
                 self.assertEqual([e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"], [])
 
 
+# The pictures show a page as a user who has cleaned up once sees it.
+SHOT_VALUES = {**DEFAULTS, "LAST_CLEAN": "1;2026-12-07 09:41:05;IE_BAR=14,612;IE_TEMP=1834,48731562;WIN_TEMP=93,7402181"}
+
+
 def take_shots(folder):
     server, profile = Server(), tempfile.mkdtemp(prefix="sentrova-shots-")
     driver = start_browser(profile)
     try:
         driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                               {"source": STAND_IN % (json.dumps("shots"), json.dumps(DEFAULTS), json.dumps(DEFAULTS))})
+                               {"source": STAND_IN % (json.dumps("shots"), json.dumps(DEFAULTS), json.dumps(SHOT_VALUES))})
         for page in TABLES:
             driver.get("http://127.0.0.1:%d/%s" % (server.server_address[1], page))
             WebDriverWait(driver, WAIT).until(lambda d: d.execute_script("return document.readyState") == "complete")
