@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "host/config.h"
+#include "host/config_keys.h"
 #include "host/host_contract.h"
 #include "platform/com.h"
 #include "platform/handle.h"
@@ -282,6 +283,13 @@ class Soak {
                                      {L"SHOW_CLEAN_SCHEDULE", true}, {L"SHOW_TRAY", true}}) {
       service->WriteBool(ns.get(), Bstr(key).get(), value ? VARIANT_TRUE : VARIANT_FALSE,
                          VARIANT_TRUE);
+    }
+    // The clean-up of a fresh configuration, Temp only, whatever an earlier
+    // run (the demo) selected: each pass is seen by a file it removes there.
+    for (const char* item : sentrova::config_keys::kCleanUpItems) {
+      const bool temp = std::string(item) == "WIN_TEMP";
+      service->WriteBool(ns.get(), Bstr::FromAnsi(item).get(),
+                         temp ? VARIANT_TRUE : VARIANT_FALSE, VARIANT_TRUE);
     }
     service->WriteStr(ns.get(), Bstr(L"UserCookies").get(),
                       Bstr(L"kept.example\nalso-kept.example").get(), VARIANT_TRUE);
