@@ -33,7 +33,6 @@ constexpr int kWaitTextWidth = 230;
 constexpr int kWaitTextHeight = 15;
 
 constexpr char kCaption[] = "Sentrova - Customize Cookies";
-constexpr char kRequestClass[] = "SentrovaCookiesRequest";
 
 // The request that ShowCookiesDialog posts to the dialog's window.
 constexpr UINT kOpenRequest = WM_APP + 0x2C;
@@ -75,47 +74,16 @@ void TWaitForm::Show() {
   }
 }
 
-namespace {
-
-LRESULT CALLBACK RequestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kOpenRequest) return ::DefWindowProcA(window, message, wParam, lParam);
-  auto* form = reinterpret_cast<TCookiesForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (form != nullptr) Guarded([&] { form->Open(); });
-  return 0;
-}
-
-// A message-only window: it takes the open requests on the dialog's thread,
-// and no broadcast waits for it while that thread's loop is busy.
-WindowHandle CreateRequestWindow(TCookiesForm* form) {
-  static const ATOM windowClass = [] {
-    WNDCLASSA info{};
-    info.lpfnWndProc = RequestWindowProc;
-    info.hInstance = ::GetModuleHandleA(nullptr);
-    info.lpszClassName = kRequestClass;
-    return ::RegisterClassA(&info);
-  }();
-  if (windowClass == 0) return WindowHandle();
-  WindowHandle window(::CreateWindowExA(0, kRequestClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                        nullptr, ::GetModuleHandleA(nullptr), nullptr));
-  if (window) ::SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-  return window;
-}
-
-}  // namespace
-
 TCookiesForm::TCookiesForm(TControl* owner, std::unique_ptr<KeepListStore> store,
                            UrlCacheCalls* cache)
     : owner_(owner),
       store_(std::move(store)),
       cache_(cache),
-      requestWindow_(CreateRequestWindow(this)) {
-  g_requestWindow = requestWindow_.get();
-}
+      requestWindow_(g_requestWindow, [this](UINT message) {
+        if (message == kOpenRequest) Open();
+      }) {}
 
-TCookiesForm::~TCookiesForm() {
-  HWND mine = requestWindow_.get();
-  g_requestWindow.compare_exchange_strong(mine, nullptr);
-}
+TCookiesForm::~TCookiesForm() = default;
 
 void TCookiesForm::Build() {
   // Made aside and kept only once complete: a failed build is made again at
@@ -318,8 +286,7 @@ void TCookiesForm::Cancel() {
 
 bool ShowCookiesDialog() {
   return GuardedOr(false, [] {
-    HWND window = g_requestWindow.load();
-    return window != nullptr && ::PostMessageA(window, kOpenRequest, 0, 0) != FALSE;
+    return TRequestWindow::PostTo(g_requestWindow, kOpenRequest);
   });
 }
 

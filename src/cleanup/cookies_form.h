@@ -17,6 +17,7 @@
 #include "cleanup/url_cache_calls.h"
 #include "platform/handle.h"
 #include "toolkit/control.h"
+#include "toolkit/request_window.h"
 
 namespace sentrova {
 
@@ -94,7 +95,7 @@ class TCookiesForm {
   TCookieRows rows_;
   std::unique_ptr<KeepListStore> store_;
   UrlCacheCalls* cache_;
-  WindowHandle requestWindow_;
+  TRequestWindow requestWindow_;
 };
 
 // The host names of the cookies in the browser's URL cache, in cache order

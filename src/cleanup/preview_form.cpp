@@ -25,7 +25,6 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 
 constexpr char kCaption[] = "Sentrova - Clean Up Preview";
-constexpr char kRequestClass[] = "SentrovaPreviewRequest";
 constexpr char kCounting[] = "Counting what a clean-up would remove...";
 constexpr char kCounted[] = "A clean-up now would remove:";
 constexpr char kNothingSelected[] = "No item is selected for clean-up.";
@@ -75,50 +74,15 @@ struct TPreviewForm::Job {
   std::optional<CleanReport> report;  // empty when the count failed
 };
 
-LRESULT CALLBACK PreviewRequestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kOpenRequest && message != kCountDone)
-    return ::DefWindowProcA(window, message, wParam, lParam);
-  auto* form = reinterpret_cast<TPreviewForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (form == nullptr) return 0;
-  Guarded([&] {
-    if (message == kOpenRequest) {
-      form->Open();
-    } else {
-      form->ShowResult();
-    }
-  });
-  return 0;
-}
-
-namespace {
-
-// A message-only window on the preview's thread: it takes the open requests
-// and the worker's news.
-WindowHandle CreateRequestWindow(TPreviewForm* form) {
-  static const ATOM windowClass = [] {
-    WNDCLASSA info{};
-    info.lpfnWndProc = PreviewRequestProc;
-    info.hInstance = ::GetModuleHandleA(nullptr);
-    info.lpszClassName = kRequestClass;
-    return ::RegisterClassA(&info);
-  }();
-  if (windowClass == 0) return WindowHandle();
-  WindowHandle window(::CreateWindowExA(0, kRequestClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                        nullptr, ::GetModuleHandleA(nullptr), nullptr));
-  if (window) ::SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-  return window;
-}
-
-}  // namespace
-
 TPreviewForm::TPreviewForm(TControl* owner, PreviewCount count)
-    : owner_(owner), count_(std::move(count)), requestWindow_(CreateRequestWindow(this)) {
-  g_requestWindow = requestWindow_.get();
-}
+    : owner_(owner),
+      count_(std::move(count)),
+      requestWindow_(g_requestWindow, [this](UINT message) {
+        if (message == kOpenRequest) Open();
+        if (message == kCountDone) ShowResult();
+      }) {}
 
 TPreviewForm::~TPreviewForm() {
-  HWND mine = requestWindow_.get();
-  g_requestWindow.compare_exchange_strong(mine, nullptr);
   Guarded([&] { Close(); });
 }
 
@@ -173,7 +137,7 @@ void TPreviewForm::Open() {
 
 void TPreviewForm::StartCount() {
   auto job = std::make_shared<Job>();
-  job->window = requestWindow_.get();
+  job->window = requestWindow_.Handle();
   job_ = job;
   const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
   form_->SetCursor(wait);
@@ -238,8 +202,7 @@ void TPreviewForm::Close() {
 
 bool ShowCleanPreview() {
   return GuardedOr(false, [] {
-    HWND window = g_requestWindow.load();
-    return window != nullptr && ::PostMessageA(window, kOpenRequest, 0, 0) != FALSE;
+    return TRequestWindow::PostTo(g_requestWindow, kOpenRequest);
   });
 }
 

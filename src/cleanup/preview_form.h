@@ -16,6 +16,7 @@
 #include "cleanup/clean_report.h"
 #include "platform/handle.h"
 #include "toolkit/control.h"
+#include "toolkit/request_window.h"
 
 namespace sentrova {
 
@@ -54,7 +55,6 @@ class TPreviewForm {
   // One count: the worker's result, and the window it is posted to (cleared
   // when the window closes first).
   struct Job;
-  friend LRESULT CALLBACK PreviewRequestProc(HWND, UINT, WPARAM, LPARAM);
   void Build();
   void StartCount();
   void ShowResult();
@@ -65,7 +65,7 @@ class TPreviewForm {
   TControl* status_ = nullptr;
   TControl* list_ = nullptr;
   std::shared_ptr<Job> job_;
-  WindowHandle requestWindow_;
+  TRequestWindow requestWindow_;
 };
 
 // Asks the preview's thread to open the window and returns at once; from any
