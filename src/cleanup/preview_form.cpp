@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "branding/translate.h"
 #include "platform/foreground.h"
 #include "platform/guard.h"
 #include "state/program_actions.h"
@@ -100,23 +101,23 @@ void TPreviewForm::Build() {
   form.CenterOnScreen();
   form.onClose = [this](TControl&) { Close(); };
 
-  status_ = &form.Add(ControlKind::Label, kCounting);
+  status_ = &form.Add(ControlKind::Label, TranslateText(kCounting));
   status_->SetBounds(6, 7, 480, 15);
   list_ = &form.Add(ControlKind::Listview);
   list_->SetBounds(3, kListTop, 488, kButtonTop - 6 - kListTop);
   list_->SetListExStyle(LVS_EX_FULLROWSELECT);
-  list_->AddColumn("Item", ColumnAlign::Left, 300);
-  list_->AddColumn("Found", ColumnAlign::Right, 70);
-  list_->AddColumn("Size", ColumnAlign::Right, 90);
+  list_->AddColumn(TranslateText("Item"), ColumnAlign::Left, 300);
+  list_->AddColumn(TranslateText("Found"), ColumnAlign::Right, 70);
+  list_->AddColumn(TranslateText("Size"), ColumnAlign::Right, 90);
 
   // The buttons end where the list ends.
-  TControl& cleanUp = form.Add(ControlKind::Button, "Clean Up Now");
+  TControl& cleanUp = form.Add(ControlKind::Button, TranslateText("Clean Up Now"));
   cleanUp.SetBounds(list_->Right() - 2 * kButtonWidth - 10, kButtonTop, kButtonWidth + 5,
                     kButtonHeight);
   cleanUp.ModifyStyle(WS_GROUP, 0);
   cleanUp.SetDefaultButton(true);
   cleanUp.onClick = [this](TControl&) { CleanUpNow(); };
-  TControl& close = form.Add(ControlKind::Button, "Close");
+  TControl& close = form.Add(ControlKind::Button, TranslateText("Close"));
   close.SetBounds(cleanUp.Right() + 5, kButtonTop, kButtonWidth, kButtonHeight);
   close.SetCancelButton(true);
   close.onClick = [this](TControl&) { Close(); };
@@ -168,18 +169,18 @@ void TPreviewForm::ShowResult() {
   list_->SetCursor(nullptr);
   list_->ClearRows();
   if (!report) {
-    status_->SetCaption(kNotCounted);
+    status_->SetCaption(TranslateText(kNotCounted));
     return;
   }
-  status_->SetCaption(report->items.empty() ? kNothingSelected : kCounted);
+  status_->SetCaption(TranslateText(report->items.empty() ? kNothingSelected : kCounted));
   auto addRow = [&](const std::string& name, uint64_t count, uint64_t bytes) {
     const int row = list_->AddRow(name);
     if (row < 0) return;
     list_->SetCell(row, 1, std::to_string(count));
     list_->SetCell(row, 2, SizeText(bytes));
   };
-  for (const ItemTally& item : report->items) addRow(CleanItemName(item.key), item.count, item.bytes);
-  addRow("Total", report->TotalCount(), report->TotalBytes());
+  for (const ItemTally& item : report->items) addRow(TranslateText(CleanItemName(item.key)), item.count, item.bytes);
+  addRow(TranslateText("Total"), report->TotalCount(), report->TotalBytes());
 }
 
 void TPreviewForm::CleanUpNow() {
