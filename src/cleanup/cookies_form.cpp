@@ -8,6 +8,7 @@
 #include "branding/translate.h"
 #include "cleanup/cookie_keep_list.h"
 #include "cleanup/ie_cache.h"
+#include "cleanup/tool_window.h"
 #include "platform/foreground.h"
 #include "platform/guard.h"
 
@@ -88,17 +89,8 @@ TCookiesForm::~TCookiesForm() = default;
 void TCookiesForm::Build() {
   // Made aside and kept only once complete: a failed build is made again at
   // the next opening.
-  auto made = std::make_unique<TControl>(ControlKind::Form, owner_, kCaption);
+  std::unique_ptr<TControl> made = MakeToolWindow(owner_, kCaption, kFormWidth, kFormHeight);
   TControl& form = *made;
-  // A title bar only: no system menu, no minimise or maximise box, fixed
-  // size; in the task bar and on top.
-  form.ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
-  form.ModifyExStyle(WS_EX_APPWINDOW, 0);
-  form.SetTopmost(true);
-  form.SetIconFromResource("MAINICON");
-  form.SetFont({"MS Sans Serif", 8, false});
-  form.SetSize(kFormWidth, kFormHeight);
-  form.CenterOnScreen();
   // Alt+F4 cancels instead of destroying the dialog, which lives as long as
   // the process.
   form.onClose = [this](TControl&) { Cancel(); };

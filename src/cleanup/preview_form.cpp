@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "branding/translate.h"
+#include "cleanup/tool_window.h"
 #include "platform/foreground.h"
 #include "platform/guard.h"
 #include "state/program_actions.h"
@@ -88,17 +89,8 @@ TPreviewForm::~TPreviewForm() {
 }
 
 void TPreviewForm::Build() {
-  auto made = std::make_unique<TControl>(ControlKind::Form, owner_, kCaption);
+  std::unique_ptr<TControl> made = MakeToolWindow(owner_, kCaption, kFormWidth, kFormHeight);
   TControl& form = *made;
-  // A title bar only, in the task bar and on top, as the program's other
-  // windows.
-  form.ModifyStyle(0, WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME);
-  form.ModifyExStyle(WS_EX_APPWINDOW, 0);
-  form.SetTopmost(true);
-  form.SetIconFromResource("MAINICON");
-  form.SetFont({"MS Sans Serif", 8, false});
-  form.SetSize(kFormWidth, kFormHeight);
-  form.CenterOnScreen();
   form.onClose = [this](TControl&) { Close(); };
 
   status_ = &form.Add(ControlKind::Label, TranslateText(kCounting));
